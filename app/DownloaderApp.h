@@ -1,0 +1,36 @@
+#pragma once
+// The one application object: it owns the parameter table and the quit flag that every part
+// of the program shares, and runs the start-up sequence.
+
+#include <atomic>
+#include <string>
+
+#include "app/AppParams.h"
+#include "platform/FileLock.h"
+
+class CDownloaderApp {
+public:
+    CDownloaderApp();
+
+    // Fills the parameters, refuses a second instance, runs the download window until it
+    // closes. Always false: the process ends when it returns.
+    bool InitInstance();
+
+    // True when another instance holds the instance marker and shows its tagged window.
+    // The first caller takes the marker and keeps it for the life of the process.
+    bool FindRunningInstance(const std::string& name);
+
+    // The executable's file name without extension.
+    const std::string& AppName() const { return m_pszAppName; }
+
+    CAppParams AppParams;
+    // 0 while running; set to 1 once, by the window's exit routine, and never reset. Polled
+    // by the transfer loops and honoured by the progress handler.
+    std::atomic<int> m_bQuit{0};
+
+private:
+    std::string m_pszAppName;
+    CFileLock m_instanceMarker;
+};
+
+CDownloaderApp& TheApp();

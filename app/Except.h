@@ -1,0 +1,27 @@
+#pragma once
+// The program's own exception value: where a failure was raised and what it was. Thrown by
+// value and caught inside the operation that raised it.
+
+#include <string>
+
+#include "app/Format.h"
+
+class Except {
+public:
+    Except(std::string file, std::string function, int line, const char* format, ...)
+        DL_PRINTF(5, 6);
+
+    // "Error:[file:function:line] message\n"; every fetch is also sent to DebugTrace.
+    std::string GetText() const;
+
+    const std::string& File() const { return m_file; }
+    const std::string& Function() const { return m_function; }
+    const std::string& Message() const { return m_message; }
+    int Line() const { return m_line; }
+
+private:
+    std::string m_file;
+    std::string m_function;
+    std::string m_message;
+    int m_line;
+};

@@ -1,0 +1,9 @@
+#include "app/ResString.h"
+
+#include "res/StringTable.h"
+
+std::string LoadResString(int id) {
+    for (const auto& entry : kStringTable)
+        if (entry.id == id) return entry.text;
+    return {};
+}

@@ -1,0 +1,6 @@
+#include "app/DownloaderApp.h"
+
+int main() {
+    TheApp().InitInstance();
+    return 0;
+}

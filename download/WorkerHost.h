@@ -1,0 +1,26 @@
+#pragma once
+// What a download worker needs of its window: the queue its events go to, a modal message box,
+// and the network-presence answer. The download window provides it; tests provide a recording
+// one with a scripted network answer.
+
+#include <string>
+
+#include "platform/MessageQueue.h"
+
+// Message box style of the network failure: OK button, exclamation icon, brought forward.
+constexpr unsigned MB_OK_ICONEXCLAMATION_SETFOREGROUND = 0x00010030;
+
+class CWorkerHost {
+public:
+    virtual ~CWorkerHost() = default;
+
+    virtual WindowHandle GetSafeHwnd() const = 0;
+    // Shows a modal box owned by the window; returns once the user has dismissed it.
+    virtual void MessageBox(const std::string& text, const std::string& caption,
+                            unsigned style) = 0;
+    virtual bool IsNetworkAlive() = 0;
+
+    // Runs on the worker: true when online; otherwise shows the failure box, sends the
+    // failure text to the window and returns false.
+    bool CheckNetwork();
+};

@@ -1,0 +1,122 @@
+#include "platform/MessageQueue.h"
+
+#include <utility>
+
+struct CMessageQueue::Pending {
+    bool done = false;
+    LRESULT result = 0;
+};
+
+struct CMessageQueue::Item {
+    unsigned msg = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+    std::function<void()> call;        // set for Call(); the message fields are unused then
+    std::shared_ptr<Pending> pending;  // set for Send() and Call()
+};
+
+std::shared_ptr<CMessageQueue> CMessageQueue::Create(GMainContext* context, Handler handler) {
+    return std::shared_ptr<CMessageQueue>(new CMessageQueue(context, std::move(handler)));
+}
+
+CMessageQueue::CMessageQueue(GMainContext* context, Handler handler)
+    : m_context(context ? g_main_context_ref(context) : g_main_context_ref(g_main_context_default())),
+      m_handler(std::move(handler)) {}
+
+CMessageQueue::~CMessageQueue() { g_main_context_unref(m_context); }
+
+bool CMessageQueue::Post(unsigned msg, WPARAM wParam, LPARAM lParam) {
+    std::lock_guard lock(m_mutex);
+    return Enqueue(Item{msg, wParam, lParam, {}, {}});
+}
+
+LRESULT CMessageQueue::Send(unsigned msg, WPARAM wParam, LPARAM lParam) {
+    if (g_main_context_is_owner(m_context)) {
+        // Sent from the window thread itself: handle it in place, as a window would.
+        if (IsClosed()) return 0;
+        return m_handler(msg, wParam, lParam);
+    }
+    auto pending = std::make_shared<Pending>();
+    std::unique_lock lock(m_mutex);
+    if (!Enqueue(Item{msg, wParam, lParam, {}, pending})) return 0;
+    return Wait(pending, lock);
+}
+
+bool CMessageQueue::Call(std::function<void()> fn) {
+    if (g_main_context_is_owner(m_context)) {
+        if (IsClosed()) return false;
+        fn();
+        return true;
+    }
+    auto pending = std::make_shared<Pending>();
+    std::unique_lock lock(m_mutex);
+    if (!Enqueue(Item{0, 0, 0, std::move(fn), pending})) return false;
+    Wait(pending, lock);
+    return pending->done;
+}
+
+LRESULT CMessageQueue::Wait(const std::shared_ptr<Pending>& pending,
+                            std::unique_lock<std::mutex>& lock) {
+    m_handled.wait(lock, [&] { return pending->done || m_closed; });
+    return pending->done ? pending->result : 0;
+}
+
+bool CMessageQueue::Enqueue(Item item) {
+    if (m_closed) return false;
+    m_items.push_back(std::move(item));
+    ScheduleWake();
+    return true;
+}
+
+void CMessageQueue::ScheduleWake() {
+    if (m_wakeScheduled) return;
+    m_wakeScheduled = true;
+    // The source holds a weak reference only: a queue that is gone is simply not drained.
+    GSource* source = g_idle_source_new();
+    g_source_set_priority(source, G_PRIORITY_DEFAULT);
+    g_source_set_callback(
+        source, &CMessageQueue::OnWake, new std::weak_ptr<CMessageQueue>(weak_from_this()),
+        [](gpointer data) { delete static_cast<std::weak_ptr<CMessageQueue>*>(data); });
+    g_source_attach(source, m_context);
+    g_source_unref(source);
+}
+
+gboolean CMessageQueue::OnWake(gpointer data) {
+    if (auto self = static_cast<std::weak_ptr<CMessageQueue>*>(data)->lock()) self->Drain();
+    return G_SOURCE_REMOVE;
+}
+
+void CMessageQueue::Drain() {
+    std::deque<Item> batch;
+    {
+        std::lock_guard lock(m_mutex);
+        batch.swap(m_items);
+        m_wakeScheduled = false;
+    }
+    for (auto& item : batch) {
+        if (IsClosed()) break;  // the window went away while handling an earlier message
+        LRESULT result = 0;
+        if (item.call)
+            item.call();
+        else
+            result = m_handler(item.msg, item.wParam, item.lParam);
+        if (item.pending) {
+            std::lock_guard lock(m_mutex);
+            item.pending->done = true;
+            item.pending->result = result;
+            m_handled.notify_all();
+        }
+    }
+}
+
+void CMessageQueue::Close() {
+    std::lock_guard lock(m_mutex);
+    m_closed = true;
+    m_items.clear();
+    m_handled.notify_all();
+}
+
+bool CMessageQueue::IsClosed() const {
+    std::lock_guard lock(m_mutex);
+    return m_closed;
+}

@@ -1,0 +1,11 @@
+#pragma once
+#include <string>
+
+// The user's private temporary folder, ending in '/'. $TMPDIR when it is a directory owned by
+// this user that nobody else may write to; otherwise <cache dir>/<appName>/, made with mode
+// 0700. Never a shared folder: an installer found here may be started, so no other user may
+// be able to plant or replace it.
+std::string GetPrivateTempPath(const std::string& appName);
+
+// Whether path is a directory owned by this user and not writable by group or others.
+bool IsPrivateDirectory(const std::string& path);
