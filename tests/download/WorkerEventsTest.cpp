@@ -1,0 +1,3 @@
+#include "download/WorkerEvents.h"
+#include <gtest/gtest.h>
+TEST(WorkerEvents, Placeholder) { SUCCEED(); }
