@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+"""Local stand-in for the maker's update-information service and web server.
+
+Answers, on 127.0.0.1:
+  GET /tools/updateinfo.php?type=all...   the update information (JSON)
+  GET /tools/updateinfo.php?type=ad&callback=f...   the page's advertisement (JSONP)
+  GET /dunasotool/index.php?act=pc        the version-details page
+  GET/HEAD /download/myvelmora_setup.exe  the installer, with byte ranges and a throttle
+  GET/HEAD /tools/myvelmora_setup.exe     the same file at the program's default address
+Options turn on the faults the end-to-end tests need.
+"""
+
+import argparse
+import hashlib
+import json
+import signal
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import parse_qs, urlsplit
+
+import replies
+from file_sender import FileSender
+
+INSTALLER_PATHS = (replies.INSTALLER_PATH, replies.DEFAULT_INSTALLER_PATH)
+
+
+def file_sha256(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as source:
+        for piece in iter(lambda: source.read(1 << 20), b""):
+            digest.update(piece)
+    return digest.hexdigest()
+
+
+class RequestLog:
+    """One JSON line per answered request, for tests to read back."""
+
+    def __init__(self, path):
+        self.path = path
+        self.lock = threading.Lock()
+
+    def write(self, entry):
+        if not self.path:
+            return
+        with self.lock, open(self.path, "a", encoding="utf-8") as out:
+            out.write(json.dumps(entry, ensure_ascii=False) + "\n")
+
+
+class DemoHandler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"  # keep-alive, as the real server offers
+    server_version = "DemoUpdateService/1.0"
+
+    def do_GET(self):
+        self._answer(head=False)
+
+    def do_HEAD(self):
+        self._answer(head=True)
+
+    def log_message(self, fmt, *args):
+        if not self.server.quiet:
+            sys.stderr.write("demo: " + (fmt % args) + "\n")
+
+    def send_plain(self, status, body, head, content_type="text/plain"):
+        self.send_response(status)
+        self.send_header("Content-Type", content_type)
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-store")
+        self.end_headers()
+        if not head:
+            self.wfile.write(body)
+
+    def _answer(self, head):
+        url = urlsplit(self.path)
+        query = {k: v[0] for k, v in parse_qs(url.query, keep_blank_values=True).items()}
+        entry = {"method": self.command, "path": url.path, "query": query,
+                 "range": self.headers.get("Range"), "agent": self.headers.get("User-Agent"),
+                 "time": time.time()}
+        status, sent, complete = 0, 0, False
+        try:
+            status, sent, complete = self._route(url.path, query, head)
+        except (BrokenPipeError, ConnectionResetError):
+            self.close_connection = True
+        finally:
+            entry.update(status=status, sent=sent, complete=complete)
+            self.server.request_log.write(entry)
+
+    def _route(self, path, query, head):
+        settings = self.server.settings
+        if path in INSTALLER_PATHS:
+            return self.server.file_sender.send(self, head)
+        if path == "/tools/updateinfo.php" and query.get("type") == "ad":
+            answer = replies.ad_reply(query.get("callback"))
+        elif path == "/tools/updateinfo.php":
+            answer = replies.update_reply(settings.reply, self.server.base_url, settings.version,
+                                          self.server.sha256)
+        elif path == replies.DETAILS_PATH:
+            answer = replies.details_page(settings.version)
+        else:
+            answer = (404, "text/plain", b"not found\n")
+        status, content_type, body = answer
+        self.send_plain(status, body, head, content_type)
+        return status, 0 if head else len(body), True
+
+
+def parse_args(argv):
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--port", type=int, default=18080)
+    parser.add_argument("--file", required=True, help="the installer file to serve")
+    parser.add_argument("--version", default="1.2.3", help='"version" in the update information')
+    parser.add_argument("--rate", type=float, default=3.0,
+                        help="throttle in MiB/s per download (0: none; default 3)")
+    parser.add_argument("--reply", choices=replies.REPLY_MODES, default="normal",
+                        help="form of the update-information answer")
+    parser.add_argument("--installer-status", type=int, default=200,
+                        help="answer installer requests with this status instead (e.g. 404)")
+    parser.add_argument("--ignore-range", action="store_true",
+                        help="answer every installer request with 200 and the whole file")
+    fault = parser.add_mutually_exclusive_group()
+    fault.add_argument("--close-after", type=int, metavar="N",
+                       help="close each installer answer after N body bytes")
+    fault.add_argument("--stall-after", type=int, metavar="N",
+                       help="stop sending after N body bytes, holding the connection open")
+    parser.add_argument("--stall-seconds", type=float, default=600)
+    parser.add_argument("--request-log", help="append one JSON line per request to this file")
+    parser.add_argument("--quiet", action="store_true", help="no access log on stderr")
+    args = parser.parse_args(argv)
+    args.rate = int(args.rate * (1 << 20))
+    return args
+
+
+def make_server(settings):
+    server = ThreadingHTTPServer(("127.0.0.1", settings.port), DemoHandler)
+    server.daemon_threads = True
+    server.settings = settings
+    server.quiet = settings.quiet
+    server.base_url = f"http://127.0.0.1:{settings.port}"
+    server.sha256 = file_sha256(settings.file)
+    server.stopping = threading.Event()
+    server.file_sender = FileSender(settings, server.stopping)
+    server.request_log = RequestLog(settings.request_log)
+    return server
+
+
+def main(argv=None):
+    settings = parse_args(argv)
+    try:
+        server = make_server(settings)
+    except OSError as error:
+        sys.exit(f"demo: cannot listen on 127.0.0.1:{settings.port}: {error.strerror}")
+
+    def stop(_signum, _frame):
+        server.stopping.set()
+        threading.Thread(target=server.shutdown, daemon=True).start()
+
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
+    print(f"demo: serving {settings.file} (sha256 {server.sha256}) on {server.base_url}",
+          flush=True)
+    server.serve_forever(poll_interval=0.2)
+    server.server_close()
+
+
+if __name__ == "__main__":
+    main()
