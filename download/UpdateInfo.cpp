@@ -1,0 +1,100 @@
+#include "download/UpdateInfo.h"
+
+#include <glib.h>
+#include <json/reader.h>
+#include <json/writer.h>
+
+#include <exception>
+
+#include "app/Format.h"
+#include "app/TextConv.h"
+#include "net/Sha256.h"
+
+const std::string g_strUpdateHost = DOWNLOADER_UPDATE_HOST;
+const std::string g_strDefaultInstallerUrl =
+    "http://" DOWNLOADER_WEB_HOST "/tools/myvelmora_setup.exe";
+
+namespace {
+constexpr char kFileStem[] = "/myvelmora_setup";
+constexpr char kFileEnding[] = ".exe";
+constexpr char kDefaultFileName[] = "/myvelmora_setup.exe";
+
+// A member that may be read as text: absent or null (read as empty) or a string. jsoncpp
+// aborts the look-up on anything that is not an object, and asString() on arrays and objects.
+bool IsTextMember(const Json::Value& root, const char* name) {
+    const Json::Value* member = root.find(name, name + std::char_traits<char>::length(name));
+    return !member || member->isNull() || member->isString();
+}
+
+std::string TextMember(const Json::Value& root, const char* name) {
+    return NarrowToWide(root.get(name, Json::Value()).asString());
+}
+
+// Reader and FastWriter are deprecated in jsoncpp 1.9.5 but still present; the page and the
+// service agree on exactly their behaviour (comments allowed, any root, members by name).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+bool ParseDocument(const std::string& bytes, Json::Value& document) {
+    Json::Reader reader;
+    try {
+        return reader.parse(bytes.data(), bytes.data() + bytes.size(), document);
+    } catch (const std::exception&) {
+        // Nesting beyond the reader's depth limit is thrown rather than reported.
+        return false;
+    }
+}
+
+std::string WriteCompact(const Json::Value& document) {
+    Json::FastWriter writer;
+    return writer.write(document);
+}
+#pragma GCC diagnostic pop
+}  // namespace
+
+std::string UpdateInfoUrl(const std::string& version, const std::string& channel,
+                          const std::string& host) {
+    return Format("http://%s/tools/updateinfo.php?type=all&detail=1&version=%s&channel=%s",
+                  host.c_str(), version.c_str(), channel.c_str());
+}
+
+UpdateInfo ParseUpdateInfo(const std::string& reply, const std::string& defaultUrl) {
+    UpdateInfo info;
+    const std::string bytes = WideToNarrow(reply);
+    const bool parsed = ParseDocument(bytes, info.document);
+    const Json::Value& root = info.document;
+    const bool readable = parsed && (root.isNull() || root.isObject()) &&
+                          IsTextMember(root, "url") && IsTextMember(root, "version");
+    if (!readable) {
+        info.url = defaultUrl;
+        return info;
+    }
+    info.parsed = true;
+    info.url = TextMember(root, "url");
+    info.version = TextMember(root, "version");
+    if (IsTextMember(root, "sha256")) {
+        std::string digest = TextMember(root, "sha256");
+        if (IsSha256Hex(digest)) info.sha256 = std::move(digest);
+    }
+    return info;
+}
+
+bool IsSafeVersionForFileName(const std::string& version) {
+    if (!g_utf8_validate(version.data(), static_cast<gssize>(version.size()), nullptr))
+        return false;
+    for (const char* p = version.data(); p < version.data() + version.size();
+         p = g_utf8_next_char(p)) {
+        const gunichar c = g_utf8_get_char(p);
+        if (c == '/' || c == '\\' || g_unichar_iscntrl(c)) return false;
+    }
+    const std::string name = std::string(kFileStem + 1) + version + kFileEnding;
+    return name != "." && name != "..";
+}
+
+std::string InstallerFileName(const UpdateInfo& info) {
+    if (!info.parsed || !IsSafeVersionForFileName(info.version)) return kDefaultFileName;
+    return kFileStem + info.version + kFileEnding;
+}
+
+std::string DetailText(const UpdateInfo& info) {
+    return NarrowToWide(WriteCompact(info.document));
+}
