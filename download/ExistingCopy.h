@@ -1,0 +1,17 @@
+#pragma once
+// The existing-file check of a worker run: is the installer already complete on disk?
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "download/UpdateInfo.h"
+
+class CHttp;
+
+// The size of a complete copy at path, or nothing when the installer must be downloaded.
+// A copy is complete when it is not empty and at least as long as the server says the
+// installer is; when info carries a digest, only a copy with that digest is complete, and a
+// copy with another digest is deleted so that it can never be started.
+std::optional<std::uint64_t> FindCompleteCopy(CHttp& http, const UpdateInfo& info,
+                                              const std::string& path);
