@@ -1,33 +1,35 @@
 #include "ui/DownloaderDlg.h"
 
 #include "app/DownloaderApp.h"
+#include "app/ResString.h"
 #include "platform/NetworkPresence.h"
+#include "ui/AboutDlg.h"
+#include "ui/WindowShape.h"
 
-CDownloaderDlg::CDownloaderDlg()
-    : m_queue(CMessageQueue::Create(nullptr, [this](unsigned msg, WPARAM w, LPARAM l) {
+namespace {
+
+constexpr unsigned SC_MINIMIZE = 0xF020;
+constexpr unsigned SC_CLOSE = 0xF060;
+
+}  // namespace
+
+CDownloaderDlg::CDownloaderDlg(WorkerProc worker)
+    : m_workerProc(std::move(worker)),
+      m_queue(CMessageQueue::Create(nullptr, [this](unsigned msg, WPARAM w, LPARAM l) {
           return WindowProc(msg, w, l);
       })) {}
 
 CDownloaderDlg::~CDownloaderDlg() {
     m_queue->Close();
+    if (m_window) gtk_widget_destroy(m_window);
     m_workers.JoinAll();
     if (m_loop) g_main_loop_unref(m_loop);
 }
 
 int CDownloaderDlg::DoModal() {
-    m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    OnCreate();
-    gtk_window_set_decorated(GTK_WINDOW(m_window), FALSE);
-    gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
-    gtk_widget_set_size_request(m_window, kWidth, kHeight);
-    g_signal_connect_swapped(m_window, "destroy", G_CALLBACK(+[](CDownloaderDlg* self) {
-                                 self->OnDestroy();
-                             }),
-                             this);
-    gtk_widget_show_all(m_window);
-
+    Create();
     m_loop = g_main_loop_new(nullptr, FALSE);
-    g_main_loop_run(m_loop);
+    if (!m_ended) g_main_loop_run(m_loop);
 
     // The loop has ended by whatever path: stop the transfers, release waiting senders, and
     // wait for the workers, which now end at their next poll.
@@ -35,22 +37,113 @@ int CDownloaderDlg::DoModal() {
     m_queue->Close();
     if (m_window) gtk_widget_destroy(m_window);
     m_workers.JoinAll();
-    return 2;  // IDCANCEL
+    return m_result;
 }
 
-void CDownloaderDlg::EndDialog() {
-    if (m_loop) g_main_loop_quit(m_loop);
+void CDownloaderDlg::Create() {
+    m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    g_signal_connect_swapped(m_window, "destroy", G_CALLBACK(+[](CDownloaderDlg* self) {
+                                 self->OnDestroy();
+                             }),
+                             this);
+    OnCreate();
+    gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
+    gtk_widget_set_size_request(m_window, kWidth, kHeight);
+    // The host sets up window.external before any page loads, so that the page has it from
+    // its first script on.
+    m_webHost = std::make_unique<CWebHost>(static_cast<CWebHostSite&>(*this));
+    m_bridge = std::make_unique<CScriptBridge>(m_webHost->View());
+    gtk_container_add(GTK_CONTAINER(m_window), m_webHost->Widget());
+    OnInitDialog();
+    gtk_widget_show_all(m_window);
 }
 
 void CDownloaderDlg::OnCreate() { m_windowTag.Set(TheApp().AppName()); }
 
+bool CDownloaderDlg::OnInitDialog() {
+    m_webHost->Load(kPageUri);
+
+    // An undecorated window has no window menu: the About entry joins the page's context menu.
+    const std::string aboutText = LoadResString(101);
+    if (!aboutText.empty()) {
+        m_webHost->AppendMenuSeparator();
+        m_webHost->AppendMenuItem(IDM_ABOUTBOX, aboutText);
+    }
+
+    // No caption or border; it can still be minimised from the task bar.
+    gtk_window_set_decorated(GTK_WINDOW(m_window), FALSE);
+    gtk_window_set_type_hint(GTK_WINDOW(m_window), GDK_WINDOW_TYPE_HINT_NORMAL);
+
+    if (!m_icons.Empty()) {
+        GList* icons = m_icons.NewList();
+        gtk_window_set_icon_list(GTK_WINDOW(m_window), icons);
+        g_list_free(icons);
+    }
+    gtk_window_set_title(GTK_WINDOW(m_window), kTitle);
+
+    ApplyWindowShape(m_window, kWidth, kHeight);
+    StartWorker();
+    return true;
+}
+
 void CDownloaderDlg::OnDestroy() {
     if (m_windowTag.IsSet()) m_windowTag.Remove();
     m_window = nullptr;
-    EndDialog();
+    EndDialog(IDCANCEL);
 }
 
-LRESULT CDownloaderDlg::WindowProc(unsigned, WPARAM, LPARAM) { return 0; }
+void CDownloaderDlg::EndDialog(int result) {
+    m_ended = true;
+    m_result = result;
+    if (m_loop) g_main_loop_quit(m_loop);
+}
+
+void CDownloaderDlg::OnPageReadyChanged(bool ready) { m_bridge->SetPageReady(ready); }
+
+void CDownloaderDlg::InvokeScript(const std::string& name, const std::vector<std::string>& args) {
+    if (m_bridge) m_bridge->InvokeScript(name, args);
+}
+
+void CDownloaderDlg::OnSysCommand(unsigned nID) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg(GTK_WINDOW(m_window), m_icons).DoModal();
+    } else if ((nID & 0xFFF0) == SC_MINIMIZE && m_window) {
+        gtk_window_iconify(GTK_WINDOW(m_window));
+    } else if ((nID & 0xFFF0) == SC_CLOSE && m_window) {
+        gtk_window_close(GTK_WINDOW(m_window));
+    }
+}
+
+void CDownloaderDlg::StartWorker() {
+    m_workers.Start([this] { m_workerProc(this); });
+}
+
+void CDownloaderDlg::OnExit() {
+    TheApp().m_bQuit.store(1);
+    EndDialog(IDCANCEL);
+}
+
+std::string CDownloaderDlg::GetAppParams(const std::string& name) {
+    return TheApp().AppParams.Get(name);
+}
+
+void CDownloaderDlg::MoveTitleBar(int, int) {
+    // The page's coordinates are not needed: the drag follows the pointer itself. It starts
+    // only while the button is still down, or a quick click would leave the window stuck to
+    // the pointer.
+    GdkWindow* window = m_window ? gtk_widget_get_window(m_window) : nullptr;
+    if (!window) return;
+    GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
+    GdkModifierType state{};
+    gdk_device_get_state(pointer, window, nullptr, &state);
+    if (!(state & GDK_BUTTON1_MASK)) return;
+    int rootX = 0;
+    int rootY = 0;
+    gdk_device_get_position(pointer, nullptr, &rootX, &rootY);
+    gtk_window_begin_move_drag(GTK_WINDOW(m_window), 1, rootX, rootY, GDK_CURRENT_TIME);
+}
+
+void CDownloaderDlg::Retry() { StartWorker(); }
 
 void CDownloaderDlg::MessageBox(const std::string& text, const std::string& caption, unsigned) {
     m_queue->Call([&] {
@@ -58,6 +151,7 @@ void CDownloaderDlg::MessageBox(const std::string& text, const std::string& capt
                                                 GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s",
                                                 text.c_str());
         gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+        gtk_window_present(GTK_WINDOW(box));
         gtk_dialog_run(GTK_DIALOG(box));
         gtk_widget_destroy(box);
     });

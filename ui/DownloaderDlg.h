@@ -1,43 +1,98 @@
 #pragma once
-// The download window: a borderless 627 x 467 GTK window whose whole face is the page.
+// The download window: a borderless 627 x 467 GTK window whose whole face is the page. It
+// turns every worker event into a call of a page function, starts the installer when the
+// download is complete, and offers the page its window.external.
 
 #include <gtk/gtk.h>
+#include <webkit2/webkit2.h>
 
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "download/DownloadThread.h"
 #include "download/WorkerHost.h"
 #include "platform/MessageQueue.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
+#include "ui/IconSet.h"
+#include "ui/ScriptBridge.h"
+#include "ui/WebHost.h"
+#include "ui/WebHostSite.h"
 
-class CDownloaderDlg : public CWorkerHost {
+class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
 public:
     static constexpr int kWidth = 627;
     static constexpr int kHeight = 467;
+    static constexpr int IDCANCEL = 2;
+    static constexpr unsigned IDM_ABOUTBOX = 0x0010;
+    static constexpr char kTitle[] = "Tavrin手机伴侣";
+    static constexpr char kPageUri[] = "res:/HTML/#106";
 
-    CDownloaderDlg();
+    // The procedure each worker thread runs with this window as its host.
+    using WorkerProc = std::function<unsigned(CWorkerHost*)>;
+
+    explicit CDownloaderDlg(
+        WorkerProc worker = static_cast<unsigned (*)(CWorkerHost*)>(&DownloadThread));
     ~CDownloaderDlg() override;
     CDownloaderDlg(const CDownloaderDlg&) = delete;
     CDownloaderDlg& operator=(const CDownloaderDlg&) = delete;
 
-    // Creates the window and runs the main loop until the window ends; then stops and joins
-    // every worker.
+    // Creates and shows the window and runs the main loop until the dialog ends; then sets the
+    // quit flag and joins every worker. Returns IDCANCEL.
     int DoModal();
-    // Ends the main loop (the dialog's cancel).
-    void EndDialog();
+    // Creates, initialises and shows the window without running the loop (DoModal's first
+    // half; the caller iterates the main context).
+    void Create();
+    // Ends the dialog: the main loop returns.
+    void EndDialog(int result);
+    bool IsEnded() const { return m_ended; }
 
+    // Calls a page function with text arguments (see CScriptBridge).
+    void InvokeScript(const std::string& name, const std::vector<std::string>& args);
+    // A window-menu command: 0x0010 (low four bits ignored) opens the About box.
+    void OnSysCommand(unsigned nID) override;
+
+    // window.external
+    void OnExit() override;
+    std::string GetAppParams(const std::string& name) override;
+    void MoveTitleBar(int x, int y) override;
+    void Retry() override;
+
+    // CWorkerHost
     WindowHandle GetSafeHwnd() const override { return m_queue; }
     void MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
     bool IsNetworkAlive() override;
 
     GtkWidget* Widget() const { return m_window; }
+    WebKitWebView* WebView() const { return m_webHost ? m_webHost->View() : nullptr; }
+    bool IsPageReady() const { return m_bridge && m_bridge->IsPageReady(); }
+    const CScriptBridge* Bridge() const { return m_bridge.get(); }
+    std::size_t WorkersStarted() const { return m_workers.Started(); }
 
 private:
     void OnCreate();
+    bool OnInitDialog();
     void OnDestroy();
-    LRESULT WindowProc(unsigned msg, WPARAM wParam, LPARAM lParam);
+    void OnPageReadyChanged(bool ready) override;
+    void StartWorker();
 
+    LRESULT WindowProc(unsigned msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnUpdateProgress(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUpdateFileSize(WPARAM wParam, LPARAM lParam);
+    LRESULT OnUpdateSpeed(WPARAM wParam, LPARAM lParam);
+    LRESULT OnShowMessage(WPARAM wParam, LPARAM lParam);
+
+    WorkerProc m_workerProc;
+    CIconSet m_icons;
     GtkWidget* m_window = nullptr;
     GMainLoop* m_loop = nullptr;
+    bool m_ended = false;
+    int m_result = IDCANCEL;
     WindowHandle m_queue;
     CWindowTag m_windowTag;
+    std::unique_ptr<CWebHost> m_webHost;
+    std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
     CWorkerThreads m_workers;
 };

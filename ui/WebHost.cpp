@@ -1,0 +1,204 @@
+#include "ui/WebHost.h"
+
+#include <gio/gio.h>
+
+#include "platform/ShellOpen.h"
+#include "ui/ExternalScript.h"
+#include "ui/MenuText.h"
+#include "ui/ResUri.h"
+#include "ui/WebHostSite.h"
+
+namespace {
+
+constexpr char kMenuCommandKey[] = "downloader-menu-command";
+
+bool IsWebAddress(const char* uri) {
+    const char* scheme = uri ? g_uri_peek_scheme(uri) : nullptr;
+    const bool web = scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https"));
+    g_free(const_cast<char*>(scheme));
+    return web;
+}
+
+bool IsOwnAddress(const char* uri) {
+    const char* scheme = uri ? g_uri_peek_scheme(uri) : nullptr;
+    const bool own = scheme && g_str_equal(scheme, "res");
+    g_free(const_cast<char*>(scheme));
+    return own;
+}
+
+GObjectPtr<WebKitSettings> NewSettings() {
+    GObjectPtr<WebKitSettings> settings(webkit_settings_new());
+    // Composited rendering paints later and costs memory without a GPU to gain from.
+    webkit_settings_set_hardware_acceleration_policy(settings.get(),
+                                                     WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    webkit_settings_set_javascript_can_open_windows_automatically(settings.get(), FALSE);
+    webkit_settings_set_enable_developer_extras(settings.get(), FALSE);
+    return settings;
+}
+
+int Int32At(JSCValue* array, unsigned index) {
+    GObjectPtr<JSCValue> item(jsc_value_object_get_property_at_index(array, index));
+    return item && jsc_value_is_number(item.get()) ? jsc_value_to_int32(item.get()) : 0;
+}
+
+}  // namespace
+
+CWebHost::CWebHost(CWebHostSite& site)
+    : m_site(site),
+      m_context(webkit_web_context_new_ephemeral()),
+      m_content(webkit_user_content_manager_new()) {
+    webkit_web_context_register_uri_scheme(m_context.get(), "res", &CWebHost::OnSchemeRequest,
+                                           this, nullptr);
+    SetUpContent();
+    GObjectPtr<WebKitSettings> settings = NewSettings();
+    m_view.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(
+        g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "user-content-manager",
+                     m_content.get(), "settings", settings.get(), nullptr))));
+    g_signal_connect(m_view.get(), "load-changed", G_CALLBACK(&CWebHost::OnLoadChanged), this);
+    g_signal_connect(m_view.get(), "load-failed", G_CALLBACK(&CWebHost::OnLoadFailed), this);
+    g_signal_connect(m_view.get(), "context-menu", G_CALLBACK(&CWebHost::OnContextMenu), this);
+    g_signal_connect(m_view.get(), "decide-policy", G_CALLBACK(&CWebHost::OnDecidePolicy), this);
+}
+
+CWebHost::~CWebHost() {
+    g_signal_handlers_disconnect_by_data(m_view.get(), this);
+    g_signal_handlers_disconnect_by_data(m_content.get(), this);
+    for (const char* name : {kOnExitHandler, kMoveTitleBarHandler, kRetryHandler})
+        webkit_user_content_manager_unregister_script_message_handler(m_content.get(), name);
+}
+
+void CWebHost::SetUpContent() {
+    WebKitUserScript* script = webkit_user_script_new(
+        ExternalScriptSource(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    webkit_user_content_manager_add_script(m_content.get(), script);
+    webkit_user_script_unref(script);
+
+    struct Handler {
+        const char* name;
+        GCallback callback;
+    };
+    const Handler handlers[] = {
+        {kOnExitHandler, G_CALLBACK(&CWebHost::OnExitMessage)},
+        {kMoveTitleBarHandler, G_CALLBACK(&CWebHost::OnMoveTitleBarMessage)},
+        {kRetryHandler, G_CALLBACK(&CWebHost::OnRetryMessage)},
+    };
+    for (const auto& handler : handlers) {
+        // Connected before registering, so that no message can arrive unheard.
+        GCharPtr signal(g_strconcat("script-message-received::", handler.name, nullptr));
+        g_signal_connect(m_content.get(), signal.get(), handler.callback, this);
+        webkit_user_content_manager_register_script_message_handler(m_content.get(),
+                                                                    handler.name);
+    }
+}
+
+void CWebHost::Load(const char* uri) {
+    m_loadFailed = false;
+    webkit_web_view_load_uri(m_view.get(), uri);
+}
+
+void CWebHost::AppendMenuSeparator() { m_menu.push_back({true, 0, {}}); }
+
+void CWebHost::AppendMenuItem(unsigned nID, const std::string& label) {
+    m_menu.push_back({false, nID, MnemonicToGtk(label)});
+}
+
+void CWebHost::OnSchemeRequest(WebKitURISchemeRequest* request, gpointer self) {
+    static_cast<CWebHost*>(self)->AnswerSchemeRequest(request);
+}
+
+void CWebHost::AnswerSchemeRequest(WebKitURISchemeRequest* request) {
+    const char* uri = webkit_uri_scheme_request_get_uri(request);
+    const ResUri res = ParseResUri(uri ? uri : "");
+    GBytesPtr bytes;
+    std::string contentType;
+    if (res.kind == ResUri::Kind::AppParam) {
+        const std::string value = m_site.GetAppParams(res.paramName);
+        bytes.reset(g_bytes_new(value.data(), value.size()));
+        contentType = "text/plain; charset=utf-8";
+    } else if (res.kind == ResUri::Kind::Resource) {
+        bytes.reset(g_resources_lookup_data(res.resourcePath.c_str(),
+                                            G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr));
+        contentType = res.contentType;
+    }
+    if (!bytes) {
+        GErrorPtr error(g_error_new(G_IO_ERROR, G_IO_ERROR_NOT_FOUND, "not found: %s", uri));
+        webkit_uri_scheme_request_finish_error(request, error.get());
+        return;
+    }
+    GObjectPtr<GInputStream> stream(g_memory_input_stream_new_from_bytes(bytes.get()));
+    webkit_uri_scheme_request_finish(request, stream.get(),
+                                     static_cast<gint64>(g_bytes_get_size(bytes.get())),
+                                     contentType.c_str());
+}
+
+void CWebHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
+    auto* host = static_cast<CWebHost*>(self);
+    if (event == WEBKIT_LOAD_STARTED) {
+        host->m_loadFailed = false;
+        host->m_site.OnPageReadyChanged(false);
+    } else if (event == WEBKIT_LOAD_FINISHED && !host->m_loadFailed) {
+        host->m_site.OnPageReadyChanged(true);
+    }
+}
+
+gboolean CWebHost::OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer self) {
+    static_cast<CWebHost*>(self)->m_loadFailed = true;
+    return FALSE;
+}
+
+gboolean CWebHost::OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                 WebKitHitTestResult*, gpointer self) {
+    auto* host = static_cast<CWebHost*>(self);
+    for (const auto& entry : host->m_menu) {
+        if (entry.separator) {
+            webkit_context_menu_append(menu, webkit_context_menu_item_new_separator());
+            continue;
+        }
+        GObjectPtr<GSimpleAction> action(g_simple_action_new("window-command", nullptr));
+        g_object_set_data(G_OBJECT(action.get()), kMenuCommandKey, GUINT_TO_POINTER(entry.nID));
+        g_signal_connect(action.get(), "activate",
+                         G_CALLBACK(+[](GSimpleAction* action, GVariant*, gpointer self) {
+                             const unsigned nID = GPOINTER_TO_UINT(
+                                 g_object_get_data(G_OBJECT(action), kMenuCommandKey));
+                             static_cast<CWebHost*>(self)->m_site.OnSysCommand(nID);
+                         }),
+                         host);
+        webkit_context_menu_append(menu, webkit_context_menu_item_new_from_gaction(
+                                             G_ACTION(action.get()), entry.label.c_str(), nullptr));
+    }
+    return FALSE;
+}
+
+gboolean CWebHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                  WebKitPolicyDecisionType type, gpointer) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(navigation);
+    const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    const bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
+    const bool linkAway = webkit_navigation_action_get_navigation_type(action) ==
+                              WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
+                          !IsOwnAddress(uri);
+    if (!newWindow && !linkAway) return FALSE;
+    // The window only ever shows its own page: links open in the user's browser, and no
+    // other page gets to see window.external.
+    if (IsWebAddress(uri)) ShellOpen(uri);
+    webkit_policy_decision_ignore(decision);
+    return TRUE;
+}
+
+void CWebHost::OnExitMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self) {
+    static_cast<CWebHost*>(self)->m_site.OnExit();
+}
+
+void CWebHost::OnMoveTitleBarMessage(WebKitUserContentManager*, WebKitJavascriptResult* message,
+                                     gpointer self) {
+    JSCValue* value = webkit_javascript_result_get_js_value(message);
+    if (!value || !jsc_value_is_array(value)) return;
+    static_cast<CWebHost*>(self)->m_site.MoveTitleBar(Int32At(value, 0), Int32At(value, 1));
+}
+
+void CWebHost::OnRetryMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self) {
+    static_cast<CWebHost*>(self)->m_site.Retry();
+}
