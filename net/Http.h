@@ -6,12 +6,18 @@
 // Public interface agreed with the worker; the private part belongs to the transfer code.
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 
+#include "net/HttpConnection.h"
+#include "net/HttpFile.h"
+#include "net/InternetSession.h"
+#include "net/UrlParts.h"
 #include "platform/MessageQueue.h"
 
 class CHttp {
-public:
+  public:
     CHttp();
     ~CHttp();
     CHttp(const CHttp&) = delete;
@@ -33,7 +39,31 @@ public:
     void Clean();
 
     const std::string& LastError() const { return m_strError; }
+    // Size of the file the last DownHttpFile expected: bytes on disk plus the announced length.
+    std::uint64_t TotalSize() const { return m_nTotalSize; }
+    // Time limits of later transfers; tests shorten them. Takes effect when the session is
+    // created, that is before the first operation.
+    void SetTransferLimits(const CTransferLimits& limits) { m_limits = limits; }
 
-private:
+  private:
+    void InitSession();
+    // Opens the connection and a request for url's parts, releasing any held before.
+    void OpenRequest(const CUrlParts& parts, HttpVerb verb);
+
+    int m_bStop = 0;  // nothing sets it; a nonzero value stops a download between blocks
+    int m_bSessionOpen = 0;
     std::string m_strError;
+    std::uint64_t m_nTotalSize = 0;
+    std::uint32_t m_dwRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                                     INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_TRANSFER_BINARY;
+    // Released in this order: the request before its connection before the session.
+    std::unique_ptr<CInternetSession> m_pSession;
+    std::unique_ptr<CHttpConnection> m_pConnection;
+    std::unique_ptr<CHttpFile> m_pHttpFile;
+    std::recursive_mutex m_cs;
+    CTransferLimits m_limits;
 };
+
+// Sent with every size query and download.
+inline constexpr char kDownloadHeaders[] =
+    "Accept: */*\r\nUser-Agent:  Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n";

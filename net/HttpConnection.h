@@ -1,0 +1,30 @@
+#pragma once
+// One server and port of a session. Requests opened on it share the session's connection
+// cache, so consecutive requests to the same server reuse one connection when they can.
+
+#include <memory>
+#include <string>
+
+class CInternetSession;
+class CHttpFile;
+
+enum class HttpVerb { Post = 0, Get = 1 };
+
+class CHttpConnection {
+  public:
+    CHttpConnection(CInternetSession& session, std::string server, unsigned port);
+    CHttpConnection(const CHttpConnection&) = delete;
+    CHttpConnection& operator=(const CHttpConnection&) = delete;
+
+    std::unique_ptr<CHttpFile> OpenRequest(HttpVerb verb, const std::string& object,
+                                           unsigned flags);
+    void Close() {}
+
+    const std::string& Server() const { return m_server; }
+    unsigned Port() const { return m_port; }
+
+  private:
+    CInternetSession& m_session;
+    std::string m_server;
+    unsigned m_port;
+};

@@ -1,0 +1,230 @@
+#include "net/HttpFile.h"
+
+#include <glib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "net/InternetException.h"
+#include "net/InternetSession.h"
+
+namespace {
+// The size of libcurl's receive buffer, and so of the largest block kept aside for a Read.
+constexpr long kReceiveBufferBytes = 128 * 1024;
+constexpr int kWaitMilliseconds = 100;
+constexpr long kMaxRedirects = 10;
+
+std::string HeaderName(std::string_view line) {
+    std::string_view name = line.substr(0, line.find(':'));
+    while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+    return std::string(name);
+}
+}  // namespace
+
+CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, unsigned flags)
+    : m_session(session), m_verb(verb), m_easy(curl_easy_init()) {
+    if (!m_easy) throw CInternetException("cannot create a transfer");
+    CURL* easy = m_easy.get();
+    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, session.Agent().c_str());
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT, session.Limits().connectTimeoutSeconds);
+    // A transfer that receives nothing for this long has stalled.
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, session.Limits().stallSeconds);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CHttpFile::OnWrite);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CHttpFile::OnHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    // Ask caches on the way (proxies) to fetch from the origin server.
+    if (flags & INTERNET_FLAG_PRAGMA_NOCACHE) AddRequestHeaders("Pragma: no-cache");
+    m_spare.reserve(kReceiveBufferBytes);
+}
+
+CHttpFile::~CHttpFile() {
+    Close();
+}
+
+void CHttpFile::AddRequestHeaders(const std::string& headers) {
+    std::string_view rest = headers;
+    while (!rest.empty()) {
+        std::size_t end = rest.find('\n');
+        std::string_view line = rest.substr(0, end);
+        rest = end == std::string_view::npos ? std::string_view{} : rest.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        std::string name = HeaderName(line);
+        bool known = std::any_of(m_headerNames.begin(), m_headerNames.end(), [&](const auto& n) {
+            return g_ascii_strcasecmp(n.c_str(), name.c_str()) == 0;
+        });
+        if (known) continue;
+        curl_slist* list = curl_slist_append(m_headers.get(), std::string(line).c_str());
+        if (!list) throw CInternetException("out of memory for request headers");
+        m_headers.release();
+        m_headers.reset(list);
+        m_headerNames.push_back(std::move(name));
+    }
+}
+
+bool CHttpFile::SendRequest(const std::string& headers, const std::string& body) {
+    CURL* easy = m_easy.get();
+    AddRequestHeaders(headers);
+    if (m_verb == HttpVerb::Post) {
+        // The whole body goes with the request; no waiting for a "100 Continue".
+        AddRequestHeaders("Expect:");
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body.c_str());
+    }
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers.get());
+
+    CURLMcode added = curl_multi_add_handle(m_session.Multi(), easy);
+    if (added != CURLM_OK) throw CInternetException(added);
+    m_inMulti = true;
+    while (!m_headersDone && !m_done) {
+        Perform();
+        if (m_headersDone || m_done) break;
+        if (m_session.StopFlag().load(std::memory_order_relaxed)) {
+            m_stopped = true;
+            throw CInternetException("the transfer was stopped");
+        }
+        WaitForNetwork();
+    }
+    if (!m_headersDone && m_result != CURLE_OK) ThrowTransferError();
+    return QueryInfoStatusCode() != 0;
+}
+
+long CHttpFile::QueryInfoStatusCode() const {
+    long code = 0;
+    curl_easy_getinfo(m_easy.get(), CURLINFO_RESPONSE_CODE, &code);
+    return code;
+}
+
+std::int64_t CHttpFile::ContentLength() const {
+    curl_off_t length = -1;
+    if (curl_easy_getinfo(m_easy.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK)
+        return -1;
+    return length;
+}
+
+std::optional<std::string> CHttpFile::ResponseHeader(const char* name) const {
+    curl_header* header = nullptr;
+    if (curl_easy_header(m_easy.get(), name, 0, CURLH_HEADER, -1, &header) != CURLHE_OK)
+        return std::nullopt;
+    return std::string(header->value);
+}
+
+std::size_t CHttpFile::Read(void* buffer, std::size_t size) {
+    if (size == 0 || !m_inMulti) return 0;
+    m_dst = static_cast<char*>(buffer);
+    m_room = size;
+    m_got = 0;
+    TakeSpare();
+    while (m_got == 0) {
+        if (m_paused) {
+            // The block held back by libcurl arrives through OnWrite during this call.
+            m_paused = false;
+            CURLcode resumed = curl_easy_pause(m_easy.get(), CURLPAUSE_CONT);
+            if (resumed != CURLE_OK) throw CInternetException(resumed, m_errorText);
+            if (m_got > 0) break;
+        }
+        if (m_done) {
+            if (m_result != CURLE_OK) ThrowTransferError();
+            break;
+        }
+        Perform();
+        if (m_got > 0 || m_done || m_paused) continue;
+        if (m_session.StopFlag().load(std::memory_order_relaxed)) {
+            m_stopped = true;
+            break;
+        }
+        WaitForNetwork();
+    }
+    m_dst = nullptr;
+    m_room = 0;
+    return m_got;
+}
+
+void CHttpFile::Close() {
+    if (m_inMulti) {
+        curl_multi_remove_handle(m_session.Multi(), m_easy.get());
+        m_inMulti = false;
+    }
+    m_easy.reset();
+    m_headers.reset();
+}
+
+std::size_t CHttpFile::OnWrite(char* data, std::size_t, std::size_t count, void* self) {
+    auto& file = *static_cast<CHttpFile*>(self);
+    if (file.m_spareAt < file.m_spare.size()) {
+        // Still holding the previous block: libcurl keeps this one until Read asks for it.
+        file.m_paused = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    std::size_t direct = std::min(count, file.m_room);
+    if (direct > 0) {
+        std::memcpy(file.m_dst, data, direct);
+        file.m_dst += direct;
+        file.m_room -= direct;
+        file.m_got += direct;
+    }
+    file.m_spare.assign(data + direct, data + count);
+    file.m_spareAt = 0;
+    return count;
+}
+
+std::size_t CHttpFile::OnHeader(char* data, std::size_t, std::size_t count, void* self) {
+    auto& file = *static_cast<CHttpFile*>(self);
+    std::string_view line(data, count);
+    if (!file.m_headersDone && (line == "\r\n" || line == "\n"))
+        file.m_headersDone = file.IsFinalResponse(file.QueryInfoStatusCode());
+    return count;
+}
+
+bool CHttpFile::IsFinalResponse(long code) const {
+    if (code < 200) return false;  // informational: the real answer follows
+    // A redirect with a target is followed: its headers are not the answer either.
+    return code / 100 != 3 || !ResponseHeader("Location");
+}
+
+void CHttpFile::TakeSpare() {
+    std::size_t n = std::min(m_room, m_spare.size() - m_spareAt);
+    if (n == 0) return;
+    std::memcpy(m_dst, m_spare.data() + m_spareAt, n);
+    m_spareAt += n;
+    m_dst += n;
+    m_room -= n;
+    m_got += n;
+    if (m_spareAt == m_spare.size()) {
+        m_spare.clear();
+        m_spareAt = 0;
+    }
+}
+
+void CHttpFile::Perform() {
+    int running = 0;
+    CURLMcode performed = curl_multi_perform(m_session.Multi(), &running);
+    if (performed != CURLM_OK) throw CInternetException(performed);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_session.Multi(), &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy.get()) {
+            m_done = true;
+            m_result = message->data.result;
+        }
+    }
+}
+
+void CHttpFile::WaitForNetwork() {
+    CURLMcode waited = curl_multi_poll(m_session.Multi(), nullptr, 0, kWaitMilliseconds, nullptr);
+    if (waited != CURLM_OK) throw CInternetException(waited);
+}
+
+void CHttpFile::ThrowTransferError() const {
+    throw CInternetException(m_result, m_errorText);
+}

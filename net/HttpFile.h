@@ -1,0 +1,88 @@
+#pragma once
+// One HTTP request and its response, as a pull stream: SendRequest returns once the headers
+// of the final response are in (redirects are followed), and Read hands out the body a piece
+// at a time. libcurl drives the transfer through the session's multi handle; its write
+// callback fills the caller's buffer directly and keeps at most one received block aside,
+// pausing the transfer until the caller has taken it, so memory stays flat in the body's size.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/CurlHandles.h"
+#include "net/HttpConnection.h"
+
+class CInternetSession;
+
+// Request flags of the client (their values are kept for what they mean to a reader).
+constexpr unsigned INTERNET_FLAG_NO_CACHE_WRITE = 0x04000000;
+constexpr unsigned INTERNET_FLAG_KEEP_CONNECTION = 0x00400000;
+constexpr unsigned INTERNET_FLAG_PRAGMA_NOCACHE = 0x00000100;
+constexpr unsigned INTERNET_FLAG_TRANSFER_BINARY = 0x00000002;
+
+class CHttpFile {
+  public:
+    CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, unsigned flags);
+    ~CHttpFile();
+    CHttpFile(const CHttpFile&) = delete;
+    CHttpFile& operator=(const CHttpFile&) = delete;
+
+    // Adds the lines of headers ("Name: value", separated by CR LF) that name a header not
+    // added before.
+    void AddRequestHeaders(const std::string& headers);
+    // Sends the request, with extra header lines and a body when given, and waits for the
+    // headers of the final response. Throws CInternetException when the transfer fails or the
+    // stop flag is raised meanwhile; false when the transfer ended without any response.
+    bool SendRequest(const std::string& headers = {}, const std::string& body = {});
+
+    long QueryInfoStatusCode() const;
+    // Content-Length of the response, read as 64-bit; -1 when the response has none.
+    std::int64_t ContentLength() const;
+    // Value of a header of the final response, if it has one.
+    std::optional<std::string> ResponseHeader(const char* name) const;
+
+    // Copies at most size body bytes into buffer. 0 at the end of the body, or when the stop
+    // flag was seen while waiting for the network (then Stopped() is true). Throws
+    // CInternetException once the bytes that arrived before a transfer failure are handed out.
+    std::size_t Read(void* buffer, std::size_t size);
+    // Whether the whole body arrived and the transfer ended without an error.
+    bool BodyComplete() const { return m_done && m_result == CURLE_OK; }
+    bool Stopped() const { return m_stopped; }
+
+    // Ends the transfer; a connection whose response was not read to its end is not reused.
+    void Close();
+
+  private:
+    static std::size_t OnWrite(char* data, std::size_t one, std::size_t count, void* self);
+    static std::size_t OnHeader(char* data, std::size_t one, std::size_t count, void* self);
+    bool IsFinalResponse(long code) const;
+    void TakeSpare();
+    void Perform();
+    void WaitForNetwork();
+    [[noreturn]] void ThrowTransferError() const;
+
+    CInternetSession& m_session;
+    HttpVerb m_verb;
+    CurlEasy m_easy;
+    CurlSlist m_headers;
+    std::vector<std::string> m_headerNames;
+    bool m_inMulti = false;
+    char m_errorText[CURL_ERROR_SIZE] = {};
+
+    bool m_headersDone = false;
+    bool m_done = false;
+    CURLcode m_result = CURLE_OK;
+    bool m_paused = false;
+    bool m_stopped = false;
+
+    // The caller's buffer during a Read.
+    char* m_dst = nullptr;
+    std::size_t m_room = 0;
+    std::size_t m_got = 0;
+    // The part of the last received block that did not fit the caller's buffer.
+    std::vector<char> m_spare;
+    std::size_t m_spareAt = 0;
+};

@@ -1,0 +1,44 @@
+#pragma once
+// The session behind every request of one client: a libcurl multi handle whose connection
+// cache keeps connections alive from one request to the next, the agent name sent with each
+// request, and the time limits of the transfers.
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "net/CurlHandles.h"
+
+class CHttpConnection;
+
+// How long a transfer may take to connect, and how long it may go without receiving a byte.
+struct CTransferLimits {
+    long connectTimeoutSeconds = 60;
+    long stallSeconds = 30;
+};
+
+class CInternetSession {
+  public:
+    // stopFlag: while a request waits for the network it looks at this flag at least every
+    // 100 ms and gives up once it is nonzero.
+    CInternetSession(std::string agent, const std::atomic<int>& stopFlag,
+                     CTransferLimits limits = {});
+    ~CInternetSession();
+    CInternetSession(const CInternetSession&) = delete;
+    CInternetSession& operator=(const CInternetSession&) = delete;
+
+    std::unique_ptr<CHttpConnection> GetHttpConnection(const std::string& server, unsigned port);
+    // Drops the cached connections; the session must not be used afterwards.
+    void Close();
+
+    CURLM* Multi() const { return m_multi.get(); }
+    const std::string& Agent() const { return m_agent; }
+    const std::atomic<int>& StopFlag() const { return m_stopFlag; }
+    const CTransferLimits& Limits() const { return m_limits; }
+
+  private:
+    std::string m_agent;
+    const std::atomic<int>& m_stopFlag;
+    CTransferLimits m_limits;
+    CurlMulti m_multi;
+};

@@ -1,0 +1,54 @@
+#include "net/ResumeAnswer.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace {
+constexpr std::string_view kUnit = "bytes ";
+
+std::optional<std::uint64_t> NumberAt(std::string_view text, char terminator) {
+    std::uint64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end == text.data()) return std::nullopt;
+    if (terminator ? (end == text.data() + text.size() || *end != terminator)
+                   : end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<std::string_view> AfterUnit(const std::string& value) {
+    std::string_view text = value;
+    if (text.substr(0, kUnit.size()) != kUnit) return std::nullopt;
+    return text.substr(kUnit.size());
+}
+}  // namespace
+
+std::optional<std::uint64_t> ContentRangeFirst(const std::string& value) {
+    auto spec = AfterUnit(value);
+    if (!spec) return std::nullopt;
+    return NumberAt(*spec, '-');
+}
+
+std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& value) {
+    auto spec = AfterUnit(value);
+    if (!spec || spec->substr(0, 2) != "*/") return std::nullopt;
+    return NumberAt(spec->substr(2), '\0');
+}
+
+ResumeAction DecideResume(long status, std::uint64_t offset,
+                          const std::optional<std::string>& contentRange) {
+    if (status == 206) {
+        auto first = contentRange ? ContentRangeFirst(*contentRange) : std::nullopt;
+        if (first && *first == offset) return ResumeAction::Append;
+        if (first && *first == 0) return ResumeAction::Restart;
+        return ResumeAction::Refuse;
+    }
+    if (status == 416) {
+        auto total = contentRange ? UnsatisfiedRangeTotal(*contentRange) : std::nullopt;
+        if (offset > 0 && total && *total == offset) return ResumeAction::AlreadyComplete;
+        return ResumeAction::Refuse;
+    }
+    if (status >= 200 && status < 300)
+        return offset == 0 ? ResumeAction::Append : ResumeAction::Restart;
+    return ResumeAction::Refuse;
+}

@@ -1,0 +1,38 @@
+#include "net/UrlParts.h"
+
+#include <cstdlib>
+
+#include "net/CurlHandles.h"
+
+namespace {
+std::optional<std::string> Part(CURLU* url, CURLUPart which, unsigned flags = 0) {
+    char* text = nullptr;
+    if (curl_url_get(url, which, &text, flags) != CURLUE_OK) return std::nullopt;
+    CurlText owner(text);
+    return std::string(text);
+}
+}  // namespace
+
+std::optional<CUrlParts> SplitHttpUrl(const std::string& url) {
+    CurlUrl handle(curl_url());
+    if (!handle) return std::nullopt;
+    // No default scheme: text without one is not a URL here.
+    if (curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
+    auto scheme = Part(handle.get(), CURLUPART_SCHEME);
+    if (!scheme || *scheme != "http") return std::nullopt;
+    auto host = Part(handle.get(), CURLUPART_HOST);
+    auto port = Part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    if (!host || host->empty() || !port) return std::nullopt;
+
+    CUrlParts parts;
+    parts.server = *host;
+    parts.port = static_cast<unsigned>(std::strtoul(port->c_str(), nullptr, 10));
+    parts.object = Part(handle.get(), CURLUPART_PATH).value_or("/");
+    if (parts.object.empty()) parts.object = "/";
+    if (auto query = Part(handle.get(), CURLUPART_QUERY)) parts.object += "?" + *query;
+    return parts;
+}
+
+std::string JoinHttpUrl(const std::string& server, unsigned port, const std::string& object) {
+    return "http://" + server + ":" + std::to_string(port) + object;
+}

@@ -1,0 +1,162 @@
+#include "tests/support/LocalHttpServer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <utility>
+
+LocalHttpServer::LocalHttpServer(
+    const std::function<void(LocalHttpServer&, httplib::Server&)>& routes) {
+    // Every request is recorded before routing. httplib would cut bodies to a Range itself;
+    // its parsed ranges are dropped so that each route decides how to answer a Range.
+    m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
+        SeenRequest seen{
+            req.method,     req.target, req.headers, req.body, req.get_header_value("Range"),
+            req.remote_port};
+        const_cast<httplib::Request&>(req).ranges.clear();
+        std::lock_guard lock(m_mutex);
+        m_requests.push_back(std::move(seen));
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
+    m_server.set_keep_alive_max_count(1000);
+    routes(*this, m_server);
+    m_port = m_server.bind_to_any_port("127.0.0.1");
+    if (m_port <= 0) throw std::runtime_error("cannot bind a local HTTP server");
+    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+}
+
+LocalHttpServer::~LocalHttpServer() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_stopping.notify_all();
+    m_server.stop();
+    m_thread.join();
+}
+
+std::string LocalHttpServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::size_t LocalHttpServer::RequestCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests.size();
+}
+
+std::vector<SeenRequest> LocalHttpServer::Requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+std::vector<std::string> LocalHttpServer::Ranges() const {
+    std::lock_guard lock(m_mutex);
+    std::vector<std::string> ranges;
+    for (const auto& seen : m_requests) ranges.push_back(seen.range);
+    return ranges;
+}
+
+std::size_t LocalHttpServer::ConnectionCount() const {
+    std::lock_guard lock(m_mutex);
+    std::set<int> ports;
+    for (const auto& seen : m_requests) ports.insert(seen.remotePort);
+    return ports.size();
+}
+
+bool LocalHttpServer::WaitUntilStopping(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_stopping.wait_for(lock, timeout, [this] { return m_stop; });
+}
+
+bool LocalHttpServer::Stopping() const {
+    std::lock_guard lock(m_mutex);
+    return m_stop;
+}
+
+namespace {
+// The first byte asked for by "bytes=N-", if that is what range says.
+std::optional<std::size_t> RangeStart(const std::string& range) {
+    std::size_t start = 0;
+    char dash = 0;
+    if (std::sscanf(range.c_str(), "bytes=%zu%c", &start, &dash) == 2 && dash == '-') return start;
+    return std::nullopt;
+}
+
+// Sends the next piece of file's body from offset (the body's first byte in the file); false
+// ends the response early, dropping the connection.
+bool SendPiece(LocalHttpServer& owner, const ServedFile& file, std::size_t offset, std::size_t sent,
+               httplib::DataSink& sink) {
+    std::size_t left = file.content.size() - offset - sent;
+    std::size_t piece = std::min(file.pieceBytes, left);
+    if (file.closeAfter) {
+        if (sent >= *file.closeAfter) return false;
+        piece = std::min(piece, *file.closeAfter - sent);
+    }
+    if (file.stallAfter) {
+        if (sent >= *file.stallAfter) {
+            owner.WaitUntilStopping(std::chrono::seconds(30));
+            return false;
+        }
+        piece = std::min(piece, *file.stallAfter - sent);
+    }
+    if (sent > 0 && file.pauseBetweenPieces.count() > 0 &&
+        owner.WaitUntilStopping(file.pauseBetweenPieces))
+        return false;
+    if (piece > 0 && !sink.write(file.content.data() + offset + sent, piece)) return false;
+    if (file.chunked && offset + sent + piece == file.content.size()) sink.done();
+    return true;
+}
+}  // namespace
+
+void ServeFile(LocalHttpServer& owner, httplib::Server& server, const std::string& path,
+               ServedFile served) {
+    auto file = std::make_shared<const ServedFile>(std::move(served));
+    server.Get(path, [&owner, file](const httplib::Request& req, httplib::Response& res) {
+        const std::size_t size = file->content.size();
+        std::size_t offset = 0;
+        auto start = RangeStart(req.get_header_value("Range"));
+        if (file->honourRange && start) {
+            if (*start >= size) {
+                res.status = 416;
+                res.set_header("Content-Range", "bytes */" + std::to_string(size));
+                return;
+            }
+            offset = *start;
+            res.status = 206;
+            res.set_header("Content-Range", "bytes " + std::to_string(offset) + "-" +
+                                                std::to_string(size - 1) + "/" +
+                                                std::to_string(size));
+        } else {
+            res.status = 200;
+        }
+        const char* type = "application/octet-stream";
+        if (file->chunked) {
+            res.set_chunked_content_provider(
+                type, [&owner, file, offset](std::size_t sent, httplib::DataSink& sink) {
+                    if (offset == file->content.size()) {
+                        sink.done();
+                        return true;
+                    }
+                    return SendPiece(owner, *file, offset, sent, sink);
+                });
+        } else {
+            res.set_content_provider(
+                size - offset, type,
+                [&owner, file, offset](std::size_t sent, std::size_t, httplib::DataSink& sink) {
+                    return SendPiece(owner, *file, offset, sent, sink);
+                });
+        }
+    });
+}
+
+void ServeFixed(httplib::Server& server, const std::string& path, int status, std::string body,
+                httplib::Headers headers) {
+    server.Get(path, [status, body = std::move(body), headers = std::move(headers)](
+                         const httplib::Request&, httplib::Response& res) {
+        res.status = status;
+        for (const auto& [name, value] : headers) res.set_header(name, value);
+        res.set_content(body, "text/plain");
+    });
+}
