@@ -10,7 +10,7 @@
 #include <vector>
 
 class CAppParams {
-public:
+  public:
     // The value of name; an absent name is added with the empty value.
     std::string Get(const std::string& name);
     void Set(const std::string& name, const std::string& value);
@@ -19,7 +19,7 @@ public:
     // All entries in name order.
     std::vector<std::pair<std::string, std::string>> Entries() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::map<std::string, std::string> m_values;  // byte order: case-sensitive, no folding
 };

@@ -11,7 +11,8 @@ void FillAppParams(CAppParams& params, const std::string& modulePath, const std:
     bool endsWithSeparator = modulePath.empty() || slash == modulePath.size() - 1;
     if (!endsWithSeparator) {
         params.Set("AppDir", slash == std::string::npos ? "" : modulePath.substr(0, slash));
-        params.Set("AppName", slash == std::string::npos ? modulePath : modulePath.substr(slash + 1));
+        params.Set("AppName",
+                   slash == std::string::npos ? modulePath : modulePath.substr(slash + 1));
     }
     params.Set("AppTmpPath", tmpPath);
     char month[16];

@@ -11,18 +11,18 @@ void SendPiece(std::string_view piece) {
                      static_cast<int>(piece.size()), piece.data());
 }
 
-// Bytes of text that make up at most maxUnits UTF-16 code units, never splitting a character.
+// Bytes of text that make up at most maxUnits UTF-16 code units. A piece ends only before a
+// lead byte, so no character is split; units are counted as Utf16Length counts them.
 std::size_t PieceBytes(std::string_view text, std::size_t maxUnits) {
-    std::size_t units = 0, i = 0;
-    while (i < text.size()) {
-        unsigned char lead = static_cast<unsigned char>(text[i]);
-        std::size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        std::size_t charUnits = len == 4 ? 2 : 1;
-        if (units + charUnits > maxUnits) break;
+    std::size_t units = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte & 0xC0) == 0x80) continue;  // continuation byte
+        std::size_t charUnits = byte >= 0xF0 ? 2 : 1;
+        if (units + charUnits > maxUnits) return i;
         units += charUnits;
-        i += len;
     }
-    return i < text.size() ? i : text.size();
+    return text.size();
 }
 }  // namespace
 

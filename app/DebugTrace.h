@@ -13,6 +13,6 @@
 void DebugTrace(const char* format, ...) DL_PRINTF(1, 2);
 
 // A developer trace statement, tagged with its source file and line.
-#define TRACE(...)                                                                       \
-    g_log_structured_standard(DOWNLOADER_LOG_DOMAIN, G_LOG_LEVEL_DEBUG, __FILE__,        \
+#define TRACE(...)                                                                \
+    g_log_structured_standard(DOWNLOADER_LOG_DOMAIN, G_LOG_LEVEL_DEBUG, __FILE__, \
                               G_STRINGIFY(__LINE__), G_STRFUNC, __VA_ARGS__)

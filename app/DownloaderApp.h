@@ -9,7 +9,7 @@
 #include "platform/FileLock.h"
 
 class CDownloaderApp {
-public:
+  public:
     CDownloaderApp();
 
     // Fills the parameters, refuses a second instance, runs the download window until it
@@ -28,7 +28,7 @@ public:
     // by the transfer loops and honoured by the progress handler.
     std::atomic<int> m_bQuit{0};
 
-private:
+  private:
     std::string m_pszAppName;
     CFileLock m_instanceMarker;
 };

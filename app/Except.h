@@ -7,7 +7,7 @@
 #include "app/Format.h"
 
 class Except {
-public:
+  public:
     Except(std::string file, std::string function, int line, const char* format, ...)
         DL_PRINTF(5, 6);
 
@@ -19,7 +19,7 @@ public:
     const std::string& Message() const { return m_message; }
     int Line() const { return m_line; }
 
-private:
+  private:
     std::string m_file;
     std::string m_function;
     std::string m_message;

@@ -24,8 +24,8 @@ std::string NarrowToWide(std::string_view bytes) {
     std::size_t start = 0;
     while (start <= bytes.size()) {
         std::size_t nul = bytes.find('\0', start);
-        std::string_view piece =
-            bytes.substr(start, nul == std::string_view::npos ? std::string_view::npos : nul - start);
+        std::string_view piece = bytes.substr(
+            start, nul == std::string_view::npos ? std::string_view::npos : nul - start);
         out += ValidUtf8(piece);
         if (nul == std::string_view::npos) break;
         out.push_back('\0');

@@ -1,31 +1,41 @@
 #include "platform/FileLock.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+#include <thread>
 
 namespace {
-struct flock WholeFile(short type) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = 0;
-    lock.l_len = 0;
-    return lock;
+// 0 with the locked file in locked, or the errno of the failed open or lock.
+int LockExclusive(const std::string& path, UniqueFd& locked) {
+    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    if (!fd) return errno;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return errno;
+    locked = std::move(fd);
+    return 0;
 }
 }  // namespace
 
 bool CFileLock::TryAcquire(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (!fd) return false;
-    struct flock lock = WholeFile(F_WRLCK);
-    if (::fcntl(fd.get(), F_OFD_SETLK, &lock) != 0) return false;
-    m_fd = std::move(fd);
-    return true;
+    return LockExclusive(path, m_fd) == 0;
+}
+
+bool CFileLock::Acquire(const std::string& path, std::chrono::milliseconds patience) {
+    constexpr auto kPause = std::chrono::milliseconds(5);
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    for (;;) {
+        int error = LockExclusive(path, m_fd);
+        if (error == 0) return true;
+        if (error != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kPause);
+    }
 }
 
 bool CFileLock::IsHeldElsewhere(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd) return false;
-    struct flock lock = WholeFile(F_WRLCK);
-    if (::fcntl(fd.get(), F_OFD_GETLK, &lock) != 0) return false;
-    return lock.l_type != F_UNLCK;
+    // The shared lock is refused only while someone holds the exclusive one; closing the file
+    // gives it back at once.
+    return ::flock(fd.get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
 }

@@ -20,10 +20,13 @@ std::shared_ptr<CMessageQueue> CMessageQueue::Create(GMainContext* context, Hand
 }
 
 CMessageQueue::CMessageQueue(GMainContext* context, Handler handler)
-    : m_context(context ? g_main_context_ref(context) : g_main_context_ref(g_main_context_default())),
+    : m_context(context ? g_main_context_ref(context)
+                        : g_main_context_ref(g_main_context_default())),
       m_handler(std::move(handler)) {}
 
-CMessageQueue::~CMessageQueue() { g_main_context_unref(m_context); }
+CMessageQueue::~CMessageQueue() {
+    g_main_context_unref(m_context);
+}
 
 bool CMessageQueue::Post(unsigned msg, WPARAM wParam, LPARAM lParam) {
     std::lock_guard lock(m_mutex);
@@ -87,14 +90,23 @@ gboolean CMessageQueue::OnWake(gpointer data) {
 }
 
 void CMessageQueue::Drain() {
-    std::deque<Item> batch;
+    // Handle what is queued now, one item at a time, leaving the rest in the queue: a handler
+    // that runs a nested loop (a modal box) drains the remainder from there, in order, instead
+    // of letting later messages overtake the ones still held here.
+    std::size_t queuedNow;
     {
         std::lock_guard lock(m_mutex);
-        batch.swap(m_items);
         m_wakeScheduled = false;
+        queuedNow = m_items.size();
     }
-    for (auto& item : batch) {
-        if (IsClosed()) break;  // the window went away while handling an earlier message
+    for (; queuedNow > 0; --queuedNow) {
+        Item item;
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_closed || m_items.empty()) return;
+            item = std::move(m_items.front());
+            m_items.pop_front();
+        }
         LRESULT result = 0;
         if (item.call)
             item.call();

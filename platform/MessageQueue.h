@@ -18,7 +18,7 @@ using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 
 class CMessageQueue : public std::enable_shared_from_this<CMessageQueue> {
-public:
+  public:
     using Handler = std::function<LRESULT(unsigned msg, WPARAM wParam, LPARAM lParam)>;
 
     // The handler runs on the thread that iterates context (nullptr: the default context).
@@ -40,7 +40,7 @@ public:
     void Close();
     bool IsClosed() const;
 
-private:
+  private:
     struct Pending;
     struct Item;
 

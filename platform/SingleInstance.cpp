@@ -8,5 +8,9 @@ std::string RuntimePath(const std::string& appName, const char* suffix) {
 }
 }  // namespace
 
-std::string InstanceMarkerPath(const std::string& appName) { return RuntimePath(appName, ".lock"); }
-std::string WindowTagPath(const std::string& appName) { return RuntimePath(appName, ".window"); }
+std::string InstanceMarkerPath(const std::string& appName) {
+    return RuntimePath(appName, ".lock");
+}
+std::string WindowTagPath(const std::string& appName) {
+    return RuntimePath(appName, ".window");
+}

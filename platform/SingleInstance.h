@@ -12,11 +12,14 @@ std::string WindowTagPath(const std::string& appName);
 
 // The window tag of one window: set when the window is created, removed when it is destroyed.
 class CWindowTag {
-public:
-    void Set(const std::string& appName) { m_lock.TryAcquire(WindowTagPath(appName)); }
+  public:
+    void Set(const std::string& appName) { m_lock.Acquire(WindowTagPath(appName), kPatience); }
     void Remove() { m_lock.Release(); }
     bool IsSet() const { return m_lock.Held(); }
 
-private:
+  private:
+    // Long enough to outlast another start's probe of the tag, short enough not to delay a
+    // window whose tag is really held elsewhere.
+    static constexpr std::chrono::milliseconds kPatience{200};
     CFileLock m_lock;
 };

@@ -6,6 +6,33 @@
 
 #include <cstdlib>
 
+namespace {
+std::string WithTrailingSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+// <cache dir>/<appName>, created or tightened to mode 0700; empty when it cannot be made a
+// private folder of this user.
+std::string PrivateCacheFolder(const std::string& appName) {
+    std::string dir = std::string(g_get_user_cache_dir()) + "/" + appName;
+    g_mkdir_with_parents(dir.c_str(), 0700);
+    struct stat st {};
+    if (::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
+        ::chmod(dir.c_str(), 0700);
+    return IsPrivateDirectory(dir) ? dir : std::string();
+}
+
+// A new folder of mode 0700 under the system's temporary folder; empty when none can be made.
+std::string FreshPrivateFolder(const std::string& appName) {
+    gchar* made = g_dir_make_tmp((appName + "-XXXXXX").c_str(), nullptr);
+    if (!made) return {};
+    std::string dir = made;
+    g_free(made);
+    return dir;
+}
+}  // namespace
+
 bool IsPrivateDirectory(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
@@ -14,15 +41,11 @@ bool IsPrivateDirectory(const std::string& path) {
 
 std::string GetPrivateTempPath(const std::string& appName) {
     const char* tmpdir = std::getenv("TMPDIR");
-    if (tmpdir && *tmpdir == '/' && IsPrivateDirectory(tmpdir)) {
-        std::string path = tmpdir;
-        if (path.back() != '/') path += '/';
-        return path;
-    }
-    std::string dir = std::string(g_get_user_cache_dir()) + "/" + appName;
-    g_mkdir_with_parents(dir.c_str(), 0700);
-    struct stat st {};
-    if (::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
-        ::chmod(dir.c_str(), 0700);
-    return dir + "/";
+    if (tmpdir && *tmpdir == '/' && IsPrivateDirectory(tmpdir)) return WithTrailingSlash(tmpdir);
+    std::string dir = PrivateCacheFolder(appName);
+    if (dir.empty()) dir = FreshPrivateFolder(appName);
+    // Not even the system's temporary folder takes a new folder: the machine has no writable
+    // temporary space, and writes into the named cache folder will most likely fail as well.
+    if (dir.empty()) dir = std::string(g_get_user_cache_dir()) + "/" + appName;
+    return WithTrailingSlash(dir);
 }

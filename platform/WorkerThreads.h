@@ -9,13 +9,13 @@
 #include <vector>
 
 class CWorkerThreads {
-public:
+  public:
     ~CWorkerThreads() { JoinAll(); }
     void Start(std::function<void()> body);
     void JoinAll();
     std::size_t Started() const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<std::thread> m_threads;
     std::size_t m_started = 0;

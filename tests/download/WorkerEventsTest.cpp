@@ -1,3 +1,145 @@
 #include "download/WorkerEvents.h"
+
 #include <gtest/gtest.h>
-TEST(WorkerEvents, Placeholder) { SUCCEED(); }
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace {
+struct Event {
+    unsigned msg;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+// The window side: a queue on a private main context that records what arrives.
+class WorkerEventsTest : public ::testing::Test {
+  protected:
+    WorkerEventsTest() {
+        hwnd = CMessageQueue::Create(context, [this](unsigned msg, WPARAM w, LPARAM l) {
+            events.push_back({msg, w, l});
+            if (msg == WM_SHOW_MESSAGE && w == SHOW_DETAIL) {
+                auto* record = reinterpret_cast<const COPYDATASTRUCT*>(l);
+                details.push_back(*record);
+                detailTexts.emplace_back(record->lpData);
+            }
+            if (msg == WM_SHOW_MESSAGE && w == SHOW_DOWNFAIL)
+                failTexts.push_back(l ? *reinterpret_cast<const std::string*>(l) : "");
+            return LRESULT{1};
+        });
+    }
+    ~WorkerEventsTest() override {
+        hwnd->Close();
+        hwnd.reset();
+        g_main_context_unref(context);
+    }
+
+    // What PostProgress(done, total) delivers to the window.
+    std::vector<Event> Progress(std::uint32_t done, std::uint32_t total) {
+        events.clear();
+        PostProgress(done, total, hwnd);
+        while (g_main_context_iteration(context, FALSE)) {
+        }
+        return events;
+    }
+    // lParam of the one progress event, or -1 when nothing arrived.
+    LPARAM Percent(std::uint32_t done, std::uint32_t total) {
+        auto got = Progress(done, total);
+        if (got.empty()) return -1;
+        EXPECT_EQ(got.size(), 1u);
+        EXPECT_EQ(got[0].msg, unsigned(WM_UPDATE_PROGRESS));
+        EXPECT_EQ(got[0].wParam, done);
+        return got[0].lParam;
+    }
+
+    GMainContext* context = g_main_context_new();
+    WindowHandle hwnd;
+    std::vector<Event> events;
+    std::vector<COPYDATASTRUCT> details;
+    std::vector<std::string> detailTexts;
+    std::vector<std::string> failTexts;
+};
+}  // namespace
+
+TEST(WorkerEventNumbers, KeepTheirIdentities) {
+    EXPECT_EQ(WM_UPDATE_SPEED, 1283u);
+    EXPECT_EQ(WM_UPDATE_FILESIZE, 1284u);
+    EXPECT_EQ(WM_UPDATE_PROGRESS, 1285u);
+    EXPECT_EQ(WM_SHOW_MESSAGE, 1286u);
+    EXPECT_EQ(SHOW_DETAIL, 0u);
+    EXPECT_EQ(SHOW_DOWNFAIL, 1u);
+}
+
+TEST_F(WorkerEventsTest, ProgressIsTheTruncatedPercentBelowAHundred) {
+    EXPECT_EQ(Percent(50, 100), 50);
+    EXPECT_EQ(Percent(57, 100), 57);
+    EXPECT_EQ(Percent(1, 3), 33);
+    EXPECT_EQ(Percent(2, 3), 66);
+    EXPECT_EQ(Percent(99, 100), 99);
+    EXPECT_EQ(Percent(999, 1000), 99);
+    EXPECT_EQ(Percent(0, 1000), 0);
+    EXPECT_EQ(Progress(0, 1000)[0].wParam, 0u);
+}
+
+TEST_F(WorkerEventsTest, NothingAtAHundredOrMoreOrWithoutATotal) {
+    EXPECT_TRUE(Progress(100, 100).empty());
+    EXPECT_TRUE(Progress(150, 100).empty());
+    EXPECT_TRUE(Progress(0, 0).empty());
+    EXPECT_TRUE(Progress(10, 0).empty());
+}
+
+TEST_F(WorkerEventsTest, LargeCountsAreComputedExactly) {
+    // 100 * done overflows 32 bits here; a 32-bit product would give nonsense.
+    EXPECT_EQ(Percent(4'000'000'000u, 4'294'967'295u), 93);
+    EXPECT_EQ(Percent(4'294'967'294u, 4'294'967'295u), 99);
+    EXPECT_EQ(Percent(2'147'483'648u, 4'294'967'295u), 50);
+    EXPECT_EQ(Percent(42'949'673u, 4'294'967'295u), 1);
+    EXPECT_EQ(Percent(42'949'672u, 4'294'967'295u), 0);  // just below one percent
+    EXPECT_TRUE(Progress(4'294'967'295u, 4'294'967'295u).empty());
+    EXPECT_EQ(Progress(3'000'000'000u, 4'000'000'000u)[0].wParam, 3'000'000'000u);
+}
+
+TEST_F(WorkerEventsTest, DetailRecordCountsUtf16UnitsWithTheTerminator) {
+    ASSERT_TRUE(g_main_context_acquire(context));  // be the window thread: sends run in place
+    const std::vector<std::pair<std::string, std::uint32_t>> cases = {
+        {"abc", 8}, {"", 2}, {"中", 4}, {"\xF0\x9F\x98\x80", 6}, {"{\"version\":\"中文\"}", 34}};
+    for (const auto& [text, cbData] : cases) {
+        SendDetail(hwnd, text);
+        ASSERT_FALSE(details.empty());
+        EXPECT_EQ(details.back().dwData, 0u) << text;
+        EXPECT_EQ(details.back().cbData, cbData) << text;
+        EXPECT_EQ(detailTexts.back(), text);
+    }
+    g_main_context_release(context);
+}
+
+TEST_F(WorkerEventsTest, SendsFromAWorkerArriveWhileItWaits) {
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        SendDetail(hwnd, "{\"url\":\"x\"}");
+        SendDownFail(hwnd, "网络连接失败！");
+        done = true;
+    });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done && std::chrono::steady_clock::now() < deadline)
+        g_main_context_iteration(context, FALSE);
+    worker.join();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].msg, unsigned(WM_SHOW_MESSAGE));
+    EXPECT_EQ(events[0].wParam, WPARAM(SHOW_DETAIL));
+    EXPECT_EQ(detailTexts, std::vector<std::string>{"{\"url\":\"x\"}"});
+    EXPECT_EQ(events[1].wParam, WPARAM(SHOW_DOWNFAIL));
+    EXPECT_EQ(failTexts, std::vector<std::string>{"网络连接失败！"});
+}
+
+TEST_F(WorkerEventsTest, SendsToAClosedWindowReturnAtOnce) {
+    hwnd->Close();
+    EXPECT_EQ(SendDetail(hwnd, "x"), 0);
+    EXPECT_EQ(SendDownFail(hwnd, "x"), 0);
+    PostProgress(1, 2, hwnd);
+    while (g_main_context_iteration(context, FALSE)) {
+    }
+    EXPECT_TRUE(events.empty());
+}
