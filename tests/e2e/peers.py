@@ -1,0 +1,156 @@
+"""The servers the downloader talks to in the end-to-end tests: the demo service (python3) and
+nginx as an outside server. Both listen on the port compiled into the tested build."""
+
+import json
+import shutil
+import os
+import signal
+import socket
+import subprocess
+import sys
+import textwrap
+import time
+
+PORT = 18080
+HERE = os.path.dirname(os.path.abspath(__file__))
+DEMO_DIR = os.path.normpath(os.path.join(HERE, "..", "..", "tools", "demo"))
+sys.path.insert(0, DEMO_DIR)
+
+from make_installer import write_installer  # noqa: E402  (the demo's own generator)
+
+
+def wait_until(predicate, timeout, interval=0.05):
+    """Polls predicate until it is true or timeout seconds have passed; returns its last value."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(interval)
+
+
+def port_open(port=PORT):
+    with socket.socket() as probe:
+        probe.settimeout(0.2)
+        return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
+def make_installer(folder, mib=4):
+    path = os.path.join(folder, "installer.bin")
+    return path, write_installer(path, int(mib * (1 << 20)))
+
+
+class DemoService:
+    """The demo service in a process of its own, with its request log."""
+
+    def __init__(self, folder, installer, *options, version="1.2.3", rate=0):
+        self.request_log = os.path.join(folder, f"requests-{time.monotonic_ns()}.jsonl")
+        self.version = version
+        command = [sys.executable, os.path.join(DEMO_DIR, "demo_service.py"), "--port",
+                   str(PORT), "--file", installer, "--version", version, "--rate", str(rate),
+                   "--request-log", self.request_log, "--quiet", *options]
+        if port_open():
+            raise RuntimeError(f"port {PORT} is already taken")
+        self.process = subprocess.Popen(command, stdout=subprocess.DEVNULL)
+        if not wait_until(port_open, 10):
+            self.kill()
+            raise RuntimeError("the demo service did not start")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.kill()
+        wait_until(lambda: not port_open(), 5)
+
+    def kill(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait(5)
+
+    def requests(self, path=None):
+        if not os.path.exists(self.request_log):
+            return []
+        with open(self.request_log, encoding="utf-8") as source:
+            entries = [json.loads(line) for line in source if line.strip()]
+        return [e for e in entries if path is None or e["path"] == path]
+
+    def installer_requests(self):
+        return [e for e in self.requests() if e["path"].endswith("myvelmora_setup.exe")]
+
+
+NGINX_CONF = """
+daemon off;
+master_process off;
+user root;
+worker_processes 1;
+pid {root}/nginx.pid;
+error_log {root}/error.log;
+events {{ worker_connections 64; }}
+http {{
+    types {{ application/json json; application/octet-stream exe; }}
+    log_format ranges '$request_method $request_uri $status $body_bytes_sent "$http_range"';
+    access_log {root}/access.log ranges;
+    client_body_temp_path {root}/body;
+    proxy_temp_path {root}/proxy;
+    fastcgi_temp_path {root}/fastcgi;
+    uwsgi_temp_path {root}/uwsgi;
+    scgi_temp_path {root}/scgi;
+    server {{
+        listen 127.0.0.1:{port};
+        root {root}/www;
+        location = /tools/updateinfo.php {{
+            default_type application/json;
+            try_files /updateinfo.json =404;
+        }}
+    }}
+}}
+"""
+
+
+class Nginx:
+    """nginx serving the installer and a fixed update-information document."""
+
+    def __init__(self, folder, installer, sha256, version="1.2.3"):
+        self.root = os.path.join(folder, "nginx")
+        www = os.path.join(self.root, "www")
+        os.makedirs(os.path.join(www, "download"))
+        shutil.copyfile(installer, os.path.join(www, "download", "myvelmora_setup.exe"))
+        document = {"url": f"http://127.0.0.1:{PORT}/download/myvelmora_setup.exe",
+                    "version": version, "detail": f"http://127.0.0.1:{PORT}/", "sha256": sha256}
+        with open(os.path.join(www, "updateinfo.json"), "w", encoding="utf-8") as out:
+            json.dump(document, out)
+        conf = os.path.join(self.root, "nginx.conf")
+        with open(conf, "w", encoding="utf-8") as out:
+            out.write(textwrap.dedent(NGINX_CONF).format(root=self.root, port=PORT))
+        if port_open():
+            raise RuntimeError(f"port {PORT} is already taken")
+        self.process = subprocess.Popen(["nginx", "-p", self.root, "-c", conf, "-e",
+                                         os.path.join(self.root, "error.log")],
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not wait_until(port_open, 10):
+            self.stop()
+            raise RuntimeError("nginx did not start: " + self.error_log())
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGQUIT)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait(5)
+        wait_until(lambda: not port_open(), 5)
+
+    def access_lines(self):
+        path = os.path.join(self.root, "access.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="utf-8") as source:
+            return [line.strip() for line in source if line.strip()]
+
+    def error_log(self):
+        path = os.path.join(self.root, "error.log")
+        return open(path, encoding="utf-8").read() if os.path.exists(path) else ""

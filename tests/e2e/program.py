@@ -1,0 +1,100 @@
+"""The real downloader executable in a process group of its own, and the X windows it shows
+(found and clicked with xdotool in the test's X server)."""
+
+import os
+import signal
+import subprocess
+import time
+
+from peers import wait_until
+
+WINDOW_TITLE = "Tavrin手机伴侣"
+BOX_TITLE = "提示"
+# Centres of the page's buttons, in window pixels (the page is drawn for 627 x 467).
+CANCEL_BUTTON = (575, 439)
+RETRY_BUTTON = (493, 439)
+
+
+def binary():
+    return os.environ.get("DOWNLOADER_BIN", "")
+
+
+class Downloader:
+    """One start of the program; killed with its web processes when the test ends."""
+
+    def __init__(self, sandbox, wrapper=(), preexec_fn=None):
+        self.output = os.path.join(sandbox.root, f"downloader-{time.monotonic_ns()}.out")
+        with open(self.output, "wb") as out:
+            self.process = subprocess.Popen([*wrapper, binary()], env=sandbox.env(),
+                                            cwd=sandbox.home, stdout=out,
+                                            stderr=subprocess.STDOUT, start_new_session=True,
+                                            preexec_fn=preexec_fn)
+
+    @property
+    def pid(self):
+        return self.process.pid
+
+    def alive(self):
+        return self.process.poll() is None
+
+    def wait(self, timeout):
+        """Exit status, or None while still running after timeout seconds."""
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def kill(self):
+        """SIGKILL to the whole group: the program and its web processes."""
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait(10)
+
+    def text_output(self):
+        with open(self.output, "rb") as source:
+            return source.read().decode("utf-8", "replace")
+
+    # Windows of this process group's X client.
+    def windows(self, title):
+        return find_windows(title, self.pid)
+
+    def wait_window(self, title=WINDOW_TITLE, timeout=20):
+        return wait_until(lambda: self.windows(title), timeout, 0.1)
+
+    def click(self, position, title=WINDOW_TITLE):
+        found = self.windows(title)
+        if not found:
+            return False
+        return click(found[0], *position)
+
+
+def xdotool(*args):
+    done = subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=10)
+    return done.returncode, done.stdout
+
+
+def find_windows(title, pid=None):
+    """Visible top-level windows whose title is exactly title (and belong to pid)."""
+    args = ["search", "--all", "--onlyvisible", "--name", f"^{title}$"]
+    if pid is not None:
+        args[1:1] = ["--pid", str(pid)]
+    code, out = xdotool(*args)
+    return out.split() if code == 0 else []
+
+
+def click(window, x, y):
+    code, _ = xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
+    return code == 0
+
+
+def dismiss_box(window):
+    """Presses Return in the message box; it has only the OK button."""
+    xdotool("windowfocus", "--sync", window)
+    code, _ = xdotool("key", "--window", window, "Return")
+    time.sleep(0.2)
+    if find_windows(BOX_TITLE):
+        xdotool("windowfocus", window)
+        xdotool("key", "Return")
+    return code == 0

@@ -1,0 +1,100 @@
+"""Whole runs of the real program: from the update information to the started installer."""
+
+import os
+import unittest
+
+import program
+from e2e_case import VERSION, E2ETestCase, host_is_online
+from peers import Nginx, wait_until
+
+
+@unittest.skipUnless(host_is_online(), "no default route: the program would report offline")
+class FullRuns(E2ETestCase):
+    def test_demo_service_run_downloads_verifies_and_starts_the_installer(self):
+        demo = self.start_demo()
+        run = self.start_program()
+        self.wait_exit(run)
+
+        self.assert_installed()
+        self.assert_no_log()
+        update = demo.requests("/tools/updateinfo.php")
+        self.assertEqual(update[0]["query"], {"type": "all", "detail": "1", "version": "velmora",
+                                              "channel": "general"})
+        (download,) = demo.installer_requests()
+        self.assertIsNone(download["range"], "a fresh download asks for the whole file")
+        self.assertTrue(download["complete"])
+
+    def test_outside_server_nginx_run(self):
+        nginx = Nginx(self.sandbox.root, self.installer, self.installer_sha, VERSION)
+        self.addCleanup(nginx.stop)
+        run = self.start_program()
+        self.wait_exit(run)
+
+        self.assert_installed()
+        self.assert_no_log()
+        lines = nginx.access_lines()
+        self.assertTrue(any("/tools/updateinfo.php" in line for line in lines), lines)
+        self.assertTrue(any("/download/myvelmora_setup.exe 200" in line for line in lines), lines)
+
+    def test_killed_run_is_resumed_with_a_range_request_and_ends_intact(self):
+        demo = self.start_demo(rate=1)
+        first = self.start_program()
+        self.assertTrue(self.wait_partial(256 * 1024), "the first run wrote nothing")
+        first.kill()
+        kept = self.assert_partial_is_prefix(at_least=256 * 1024)
+        self.assert_nothing_started()
+        demo.stop()
+
+        demo = self.start_demo()
+        second = self.start_program()
+        self.wait_exit(second)
+
+        self.assert_installed()
+        (resumed,) = demo.installer_requests()
+        self.assertEqual(resumed["range"], f"bytes={kept}-")
+        self.assertEqual(resumed["status"], 206)
+        self.assertEqual(resumed["sent"], len(self.installer_bytes) - kept)
+
+    def test_server_that_ignores_range_still_gives_an_intact_file(self):
+        planted = self.installer_bytes[: 1 << 20]
+        with open(self.sandbox.partial_path(VERSION), "wb") as out:
+            out.write(planted)
+        demo = self.start_demo("--ignore-range")
+        run = self.start_program()
+        self.wait_exit(run)
+
+        self.assert_installed()
+        self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={len(planted)}-")
+
+    def test_complete_copy_on_disk_is_started_without_a_transfer(self):
+        with open(self.sandbox.installer_path(VERSION), "wb") as out:
+            out.write(self.installer_bytes)
+        demo = self.start_demo(rate=1)
+        run = self.start_program()
+        self.wait_exit(run, timeout=30)
+
+        self.assert_installed()
+        self.assertTrue(all(not r["complete"] or r["sent"] == 0 or r["method"] == "HEAD"
+                            for r in demo.installer_requests()),
+                        "the installer was transferred again")
+        self.assertEqual(self.sandbox.files_in(), [f"myvelmora_setup{VERSION}.exe"])
+
+    def test_second_start_is_refused_while_the_first_window_is_up(self):
+        self.start_demo(rate=0.25)
+        first = self.start_program()
+        self.assertTrue(first.wait_window(), "the first window did not appear")
+
+        second = self.start_program()
+        self.assertEqual(second.wait(20), 0, "the second start did not end by itself")
+        self.assertEqual(second.windows(program.WINDOW_TITLE), [])
+        self.assertTrue(first.alive())
+        self.assertEqual(len(program.find_windows(program.WINDOW_TITLE)), 1)
+
+        self.assertTrue(first.click(program.CANCEL_BUTTON))
+        self.assertEqual(first.wait(15), 0, "Cancel did not close the first window")
+        self.assert_nothing_started()
+        self.assert_partial_is_prefix()
+
+
+if __name__ == "__main__":
+    unittest.main()
