@@ -28,7 +28,7 @@ public:
     static constexpr int IDCANCEL = 2;
     static constexpr unsigned IDM_ABOUTBOX = 0x0010;
     static constexpr char kTitle[] = "Tavrin手机伴侣";
-    static constexpr char kPageUri[] = "res:/HTML/#106";
+    static constexpr char kPageUri[] = "res:///HTML/#106";  // jQuery needs "scheme://" in the page address
 
     // The procedure each worker thread runs with this window as its host.
     using WorkerProc = std::function<unsigned(CWorkerHost*)>;
