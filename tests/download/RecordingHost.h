@@ -1,0 +1,58 @@
+#pragma once
+// A stand-in for the download window in worker runs: a scripted network-presence answer, a
+// message box that is recorded instead of shown, and a message queue whose handler records
+// every event on a thread of its own, as the window thread would.
+
+#include <glib.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/WorkerHost.h"
+
+class CRecordingHost : public CWorkerHost {
+  public:
+    explicit CRecordingHost(bool online = true);
+    ~CRecordingHost() override;
+    CRecordingHost(const CRecordingHost&) = delete;
+    CRecordingHost& operator=(const CRecordingHost&) = delete;
+
+    WindowHandle GetSafeHwnd() const override { return m_queue; }
+    void MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
+    bool IsNetworkAlive() override { return m_online; }
+
+    // Runs on the window thread after each event has been recorded (to set the quit flag as
+    // the window would, for instance).
+    void OnEvent(std::function<void(const std::string& event)> hook);
+
+    // Everything handled so far, once all that was queued before the call has been handled.
+    // Events read "box <style> <caption>: <text>", "detail <text>", "downfail <text>",
+    // "size <bytes>", "progress <bytes> <percent>" and "speed <KiB/s>".
+    std::vector<std::string> Events();
+    // The "AppPath" parameter as the window saw it while handling each event.
+    std::vector<std::string> AppPathsSeen();
+
+  private:
+    struct ContextUnref {
+        void operator()(GMainContext* context) const { g_main_context_unref(context); }
+    };
+
+    LRESULT Handle(unsigned msg, WPARAM wParam, LPARAM lParam);
+    void Record(std::string event);
+
+    const bool m_online;
+    std::unique_ptr<GMainContext, ContextUnref> m_context;
+    WindowHandle m_queue;
+    std::atomic<bool> m_stopping{false};
+    std::thread m_pump;
+
+    std::mutex m_mutex;
+    std::vector<std::string> m_events;
+    std::vector<std::string> m_appPaths;
+    std::function<void(const std::string&)> m_hook;
+};
