@@ -14,6 +14,8 @@ std::optional<std::string> Part(CURLU* url, CURLUPart which, unsigned flags = 0)
 }  // namespace
 
 std::optional<CUrlParts> SplitHttpUrl(const std::string& url) {
+    // libcurl reads the text up to its first NUL; a URL carrying one would be cut short.
+    if (url.find('\0') != std::string::npos) return std::nullopt;
     CurlUrl handle(curl_url());
     if (!handle) return std::nullopt;
     // No default scheme: text without one is not a URL here.

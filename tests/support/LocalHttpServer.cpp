@@ -7,6 +7,11 @@
 #include <stdexcept>
 #include <utility>
 
+std::string SeenRequest::Header(const std::string& name) const {
+    auto found = headers.find(name);
+    return found == headers.end() ? std::string() : found->second;
+}
+
 LocalHttpServer::LocalHttpServer(
     const std::function<void(LocalHttpServer&, httplib::Server&)>& routes) {
     // Every request is recorded before routing. httplib would cut bodies to a Range itself;
@@ -25,6 +30,10 @@ LocalHttpServer::LocalHttpServer(
     m_port = m_server.bind_to_any_port("127.0.0.1");
     if (m_port <= 0) throw std::runtime_error("cannot bind a local HTTP server");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    // stop() is ignored until the accept loop runs, so a server stopped at once would hang.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!m_server.is_running() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 LocalHttpServer::~LocalHttpServer() {

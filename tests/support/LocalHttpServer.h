@@ -22,6 +22,9 @@ struct SeenRequest {
     std::string body;
     std::string range;   // the Range header, empty when there was none
     int remotePort = 0;  // the client's port: one per connection
+
+    // The first value of header name, empty when absent.
+    std::string Header(const std::string& name) const;
 };
 
 class LocalHttpServer {
@@ -62,10 +65,10 @@ class LocalHttpServer {
 struct ServedFile {
     std::string content;
     bool honourRange = true;  // answer "bytes=N-" with 206 (416 past the end); else always 200
-    std::optional<std::size_t> closeAfter;  // drop the connection after this many body bytes
-    std::optional<std::size_t> stallAfter;  // stop sending after this many body bytes
-    bool chunked = false;                   // no Content-Length
-    std::size_t pieceBytes = 64 * 1024;     // the body is sent in pieces of this size
+    std::optional<std::size_t> closeAfter = {};  // drop the connection after this many body bytes
+    std::optional<std::size_t> stallAfter = {};  // stop sending after this many body bytes
+    bool chunked = false;                        // no Content-Length
+    std::size_t pieceBytes = 64 * 1024;          // the body is sent in pieces of this size
     std::chrono::milliseconds pauseBetweenPieces{0};
 };
 

@@ -1,0 +1,320 @@
+// CHttp::DownHttpFile against scripted local servers: what each answer leaves on disk, which
+// events reach the window and which error text is left.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <thread>
+
+#include "download/WorkerEvents.h"
+#include "net/Http.h"
+#include "net/Sha256.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/support/EventRecorder.h"
+#include "tests/support/LocalHttpServer.h"
+
+namespace {
+using Routes = std::function<void(LocalHttpServer&, httplib::Server&)>;
+
+const std::string kFile = PseudoRandomBytes(300000);
+const std::string kFileLength = std::to_string(kFile.size());
+constexpr char kFileInUse[] = "错误！\n文件正在使用中，请先关闭程序！";
+
+struct DownloadCase {
+    const char* name;
+    Routes routes;
+    std::optional<std::string> partialBefore;  // the partial file before the call, if any
+    int result;
+    std::optional<std::string> destinationAfter;  // nothing: no destination file
+    std::optional<std::string> partialAfter;      // nothing: no partial file
+    std::vector<std::string> ranges;              // the Range header of each request
+    const char* errorContains;                    // "" for no error text
+};
+
+Routes FileRoute(ServedFile file) {
+    return [file](LocalHttpServer& owner, httplib::Server& s) { ServeFile(owner, s, "/f", file); };
+}
+Routes FixedRoute(int status, std::string body, httplib::Headers headers = {}) {
+    return
+        [=](LocalHttpServer&, httplib::Server& s) { ServeFixed(s, "/f", status, body, headers); };
+}
+
+const std::string kHead = kFile.substr(0, 1000);
+const std::string kWrongHead(1000, '?');
+
+std::vector<DownloadCase> Cases() {
+    return {
+        {"fresh", FileRoute({.content = kFile}), std::nullopt, 1, kFile, std::nullopt, {""}, ""},
+        {"resumed",
+         FileRoute({.content = kFile}),
+         kHead,
+         1,
+         kFile,
+         std::nullopt,
+         {"bytes=1000-"},
+         ""},
+        {"range ignored: the partial starts again",
+         FileRoute({.content = kFile, .honourRange = false}),
+         kWrongHead,
+         1,
+         kFile,
+         std::nullopt,
+         {"bytes=1000-"},
+         ""},
+        {"206 from byte 0 to a resume",
+         FixedRoute(206, kFile, {{"Content-Range", "bytes 0-299999/300000"}}),
+         kWrongHead,
+         1,
+         kFile,
+         std::nullopt,
+         {"bytes=1000-"},
+         ""},
+        {"206 from elsewhere is refused",
+         FixedRoute(206, kFile.substr(500), {{"Content-Range", "bytes 500-299999/300000"}}),
+         kHead,
+         0,
+         std::nullopt,
+         kHead,
+         {"bytes=1000-"},
+         "server answered 206"},
+        {"416 for a partial already whole",
+         FileRoute({.content = kFile}),
+         kFile,
+         1,
+         kFile,
+         std::nullopt,
+         {"bytes=300000-"},
+         ""},
+        {"416 of another length",
+         FixedRoute(416, "", {{"Content-Range", "bytes */5"}}),
+         kHead,
+         0,
+         std::nullopt,
+         kHead,
+         {"bytes=1000-"},
+         "server answered 416"},
+        {"404 leaves an empty partial",
+         FixedRoute(404, "no such file"),
+         std::nullopt,
+         0,
+         std::nullopt,
+         "",
+         {""},
+         ":file not exist！"},
+        {"403 body never reaches the partial",
+         FixedRoute(403, "forbidden page"),
+         kHead,
+         0,
+         std::nullopt,
+         kHead,
+         {"bytes=1000-"},
+         "server answered 403"},
+        {"500 body never reaches the partial",
+         FixedRoute(500, "error page"),
+         std::nullopt,
+         0,
+         std::nullopt,
+         "",
+         {""},
+         "server answered 500"},
+        {"closed early keeps what arrived",
+         FileRoute({.content = kFile, .closeAfter = 100000}),
+         std::nullopt,
+         0,
+         std::nullopt,
+         kFile.substr(0, 100000),
+         {""},
+         ""},
+        {"no length: complete when the body ends",
+         FileRoute({.content = kFile, .chunked = true}),
+         std::nullopt,
+         1,
+         kFile,
+         std::nullopt,
+         {""},
+         ""},
+        {"no length, cut short",
+         FileRoute({.content = kFile, .closeAfter = 70000, .chunked = true}),
+         std::nullopt,
+         0,
+         std::nullopt,
+         kFile.substr(0, 70000),
+         {""},
+         ""},
+        {"redirect",
+         [](LocalHttpServer& owner, httplib::Server& s) {
+             ServeFixed(s, "/f", 302, "moved", {{"Location", "/real"}});
+             ServeFile(owner, s, "/real", {.content = kFile});
+         },
+         kHead,
+         1,
+         kFile,
+         std::nullopt,
+         {"bytes=1000-", "bytes=1000-"},
+         ""},
+    };
+}
+
+class DownHttpFile : public NetTest {};
+}  // namespace
+
+TEST_F(DownHttpFile, LeavesOnDiskWhatEachAnswerMeans) {
+    for (const auto& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const std::string destination = dir / "setup.exe", partial = destination + ".df";
+        if (c.partialBefore) WriteFile(partial, *c.partialBefore);
+        LocalHttpServer server(c.routes);
+        EventRecorder events;
+        CHttp http;
+        EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), destination), c.result);
+        EXPECT_EQ(FileExists(destination), c.destinationAfter.has_value());
+        if (c.destinationAfter) {
+            EXPECT_TRUE(ReadFile(destination) == *c.destinationAfter);
+        }
+        EXPECT_EQ(FileExists(partial), c.partialAfter.has_value());
+        if (c.partialAfter) {
+            EXPECT_TRUE(ReadFile(partial) == *c.partialAfter);
+        }
+        EXPECT_EQ(server.Ranges(), c.ranges);
+        if (*c.errorContains)
+            EXPECT_NE(http.LastError().find(c.errorContains), std::string::npos)
+                << http.LastError();
+        else
+            EXPECT_EQ(http.LastError(), "");
+        // Completion is announced exactly when the file is in place.
+        auto completions = events.Of(WM_UPDATE_PROGRESS);
+        bool announced =
+            !completions.empty() && completions.back() == RecordedEvent{WM_UPDATE_PROGRESS, 0, 100};
+        EXPECT_EQ(announced, c.result == 1);
+    }
+}
+
+TEST_F(DownHttpFile, PostsSizeThenProgressPerBlockThenCompletion) {
+    LocalHttpServer server(FileRoute({.content = kFile}));
+    WriteFile(Path("setup.exe.df"), kHead);
+    EventRecorder events;
+    CHttp http;
+    ASSERT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("setup.exe")), 1);
+    auto all = events.Pump();
+    ASSERT_GE(all.size(), 3u);
+    EXPECT_EQ(all.front(), (RecordedEvent{WM_UPDATE_FILESIZE, 0, 300000}));
+    EXPECT_EQ(all.back(), (RecordedEvent{WM_UPDATE_PROGRESS, 0, 100}));
+    WPARAM done = 1000;
+    for (std::size_t i = 1; i + 1 < all.size(); ++i) {
+        ASSERT_EQ(all[i].msg, WM_UPDATE_PROGRESS) << i;  // a fast transfer reports no speed
+        EXPECT_GT(all[i].wParam, done);
+        EXPECT_LE(all[i].wParam - done, 4096u);  // one event per block of at most 4096 bytes
+        EXPECT_EQ(all[i].lParam, static_cast<LPARAM>(all[i].wParam * 100 / 300000));
+        done = all[i].wParam;
+    }
+    EXPECT_GT(done + 4096, 300000u);  // the last block, at 100 %, is announced by completion
+}
+
+TEST_F(DownHttpFile, RefusesOtherSchemesWithoutTouchingAnything) {
+    LocalHttpServer server(FileRoute({.content = kFile}));
+    const std::string hostPort = "127.0.0.1:" + std::to_string(server.Port());
+    for (const std::string& url :
+         {"https://" + hostPort + "/f", "ftp://" + hostPort + "/f", std::string("garbage")}) {
+        EventRecorder events;
+        CHttp http;
+        EXPECT_EQ(http.DownHttpFile(events.Handle(), url, Path("setup.exe")), 0);
+        EXPECT_EQ(http.LastError(), "下载链接有错！");
+        EXPECT_TRUE(events.Pump().empty());
+    }
+    EXPECT_FALSE(FileExists(Path("setup.exe.df")));
+    EXPECT_EQ(server.RequestCount(), 0u);
+}
+
+TEST_F(DownHttpFile, A404IsLoggedWithTheUrlTakenLiterally) {
+    LocalHttpServer server(FixedRoute(404, ""));
+    const std::string url = server.Url("/f?name=%s%d%n");
+    CHttp http;
+    EXPECT_EQ(http.DownHttpFile(nullptr, url, Path("setup.exe")), 0);
+    std::string log = ReadFile(Path("log"));
+    EXPECT_NE(log.find(url + ":file not exist！"), std::string::npos) << log;
+    EXPECT_NE(log.find("CHttp::DownHttpFile"), std::string::npos);
+}
+
+TEST_F(DownHttpFile, ChecksTheDigestBeforeMovingIntoPlace) {
+    LocalHttpServer server(FileRoute({.content = kFile}));
+    CSha256 sha;
+    sha.Update(kFile.data(), kFile.size());
+    const std::string digest = sha.HexDigest();
+    {
+        WriteFile(Path("good.exe.df"), kHead);  // the digest covers the bytes already there
+        CHttp http;
+        EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("good.exe"), digest), 1);
+        EXPECT_EQ(Sha256OfFile(Path("good.exe")), digest);
+    }
+    {
+        WriteFile(Path("bad.exe.df"), kWrongHead);
+        EventRecorder events;
+        CHttp http;
+        EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("bad.exe"), digest), 0);
+        EXPECT_FALSE(FileExists(Path("bad.exe")));
+        EXPECT_FALSE(FileExists(Path("bad.exe.df")));  // bad bytes are not resumed
+        EXPECT_NE(http.LastError().find("sha256 mismatch"), std::string::npos);
+        EXPECT_TRUE(events.Of(WM_UPDATE_PROGRESS).empty() ||
+                    events.Of(WM_UPDATE_PROGRESS).back().lParam != 100);
+    }
+    CHttp http;
+    EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("odd.exe"), "not-a-digest"), 0);
+    EXPECT_FALSE(FileExists(Path("odd.exe.df")));
+}
+
+TEST_F(DownHttpFile, AFailedMoveIsNoCompletion) {
+    LocalHttpServer server(FileRoute({.content = kFile}));
+    const std::string destination = Path("setup.exe");
+    std::filesystem::create_directories(destination + "/inside");  // cannot be replaced
+    EventRecorder events;
+    CHttp http;
+    EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), destination), 0);
+    EXPECT_EQ(ReadFile(destination + ".df"), kFile);
+    EXPECT_NE(http.LastError().find(kFileInUse), std::string::npos);
+    for (const auto& event : events.Of(WM_UPDATE_PROGRESS)) EXPECT_LT(event.lParam, 100);
+}
+
+TEST_F(DownHttpFile, SizesBeyond32BitsAreCarriedAsTheirLow32Bits) {
+    // A sparse partial of 4 GiB + 5 bytes that the server declares whole.
+    constexpr std::uint64_t kSize = (std::uint64_t{1} << 32) + 5;
+    const std::string partial = Path("big.exe.df");
+    WriteFile(partial, "");
+    ASSERT_EQ(::truncate(partial.c_str(), static_cast<off_t>(kSize)), 0);
+    LocalHttpServer server(
+        FixedRoute(416, "", {{"Content-Range", "bytes */" + std::to_string(kSize)}}));
+    EventRecorder events;
+    CHttp http;
+    EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("big.exe")), 1);
+    EXPECT_EQ(http.TotalSize(), kSize);
+    EXPECT_EQ(std::filesystem::file_size(Path("big.exe")), kSize);
+    EXPECT_EQ(events.Pump(), (std::vector<RecordedEvent>{{WM_UPDATE_FILESIZE, 0, 5},
+                                                         {WM_UPDATE_PROGRESS, 0, 100}}));
+    EXPECT_EQ(server.Ranges(), std::vector<std::string>{"bytes=4294967301-"});
+}
+
+TEST_F(DownHttpFile, ASlowTransferReportsItsAverageSpeedAfterASecond) {
+    // 16 pieces of 16 KiB, a quarter second apart: about 4 s.
+    LocalHttpServer server(FileRoute({.content = kFile.substr(0, 16 * 16384),
+                                      .pieceBytes = 16384,
+                                      .pauseBetweenPieces = std::chrono::milliseconds(250)}));
+    EventRecorder events;
+    CHttp http;
+    ASSERT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("slow.exe")), 1);
+    auto all = events.Pump();
+    auto speeds = events.Of(WM_UPDATE_SPEED);
+    ASSERT_FALSE(speeds.empty());
+    for (const auto& speed : speeds) {
+        EXPECT_EQ(speed.wParam, 0u);
+        // Averages over the whole call (about 64 KiB/s), never over one fast block.
+        EXPECT_GE(speed.lParam, 20);
+        EXPECT_LE(speed.lParam, 128);
+    }
+    // One speed event per block at most, and none for the first block, which comes at once.
+    EXPECT_LE(speeds.size(), events.Of(WM_UPDATE_PROGRESS).size() + 1);
+    EXPECT_EQ(all.at(1).msg, WM_UPDATE_PROGRESS);
+}

@@ -1,0 +1,56 @@
+#include "net/ResumeAnswer.h"
+
+#include <gtest/gtest.h>
+
+#include "net/SpeedClock.h"
+
+TEST(DecideResume, TakesOnlyAnswersThatContinueThePartialFile) {
+    using A = ResumeAction;
+    struct Case {
+        long status;
+        std::uint64_t offset;
+        std::optional<std::string> contentRange;
+        ResumeAction expected;
+    } cases[] = {
+        {200, 0, std::nullopt, A::Append},
+        {200, 1000, std::nullopt, A::Restart},  // Range ignored: the whole file again
+        {203, 1000, std::nullopt, A::Restart},
+        {206, 1000, "bytes 1000-4999/5000", A::Append},
+        {206, 1000, "bytes 1000-4999/*", A::Append},
+        {206, 1000, "bytes 0-4999/5000", A::Restart},
+        {206, 1000, "bytes 500-4999/5000", A::Refuse},
+        {206, 1000, std::nullopt, A::Refuse},
+        {206, 1000, "items 1000-4999/5000", A::Refuse},
+        {416, 5000, "bytes */5000", A::AlreadyComplete},
+        {416, 5000, "bytes */4000", A::Refuse},
+        {416, 0, "bytes */0", A::Refuse},
+        {416, 5000, std::nullopt, A::Refuse},
+        {403, 0, std::nullopt, A::Refuse},
+        {500, 1000, std::nullopt, A::Refuse},
+        {304, 1000, std::nullopt, A::Refuse},
+        {100, 0, std::nullopt, A::Refuse},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DecideResume(c.status, c.offset, c.contentRange), c.expected)
+            << c.status << " at " << c.offset << " " << c.contentRange.value_or("-");
+}
+
+TEST(ContentRange, ReadsFirstByteAndUnsatisfiedTotal) {
+    EXPECT_EQ(ContentRangeFirst("bytes 5000000000-5000000009/5000000010"), 5000000000u);
+    EXPECT_FALSE(ContentRangeFirst("bytes -5/10"));
+    EXPECT_FALSE(ContentRangeFirst("bytes 5"));
+    EXPECT_EQ(UnsatisfiedRangeTotal("bytes */5000000010"), 5000000010u);
+    EXPECT_FALSE(UnsatisfiedRangeTotal("bytes */10x"));
+    EXPECT_FALSE(UnsatisfiedRangeTotal("bytes 0-9/10"));
+}
+
+TEST(SpeedClock, AveragesOverWholeRoundedSecondsOnceMoreThanOneHasPassed) {
+    using namespace std::chrono;
+    CSpeedClock::Clock::time_point start{};
+    CSpeedClock clock(start);
+    EXPECT_FALSE(clock.AverageKiBPerSecond(1 << 20, start + milliseconds(1499)));
+    // 1.5 s rounds to 2: the first report, averaged over the whole transfer.
+    EXPECT_EQ(clock.AverageKiBPerSecond(300 * 1024, start + milliseconds(1500)), 150);
+    EXPECT_EQ(clock.AverageKiBPerSecond(1000, start + seconds(3)), 0);  // truncated
+    EXPECT_EQ(clock.AverageKiBPerSecond(7 * 1024 + 1023, start + seconds(2)), 3);
+}

@@ -1,0 +1,198 @@
+// Every way a download can be cut short leaves a partial file from which a later call
+// finishes the same file.
+
+#include <sys/resource.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+#include "download/WorkerEvents.h"
+#include "net/Http.h"
+#include "net/Sha256.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/support/EventRecorder.h"
+#include "tests/support/LocalHttpServer.h"
+
+namespace {
+const std::string kFile = PseudoRandomBytes(400000, 777);
+
+std::string DigestOf(const std::string& bytes) {
+    CSha256 sha;
+    sha.Update(bytes.data(), bytes.size());
+    return sha.HexDigest();
+}
+
+std::uint64_t SizeOf(const std::string& path) {
+    std::error_code error;
+    auto size = std::filesystem::file_size(path, error);
+    return error ? 0 : size;
+}
+
+// Raises the quit flag once path holds at least bytes (or after five seconds).
+std::thread QuitWhenFileHolds(const std::string& path, std::uint64_t bytes) {
+    return std::thread([path, bytes] {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (SizeOf(path) < bytes && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        TheApp().m_bQuit = 1;
+    });
+}
+
+// Lets files of this process grow to at most bytes while it lives.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limited = m_old;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+  private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+struct Interruption {
+    const char* name;
+    ServedFile firstServer;
+    std::uint64_t keptBytes;  // what the partial file holds afterwards
+    bool errorText;           // whether the failure leaves an error text
+    // Runs the first call (given a ready CHttp and its arguments).
+    std::function<int(CHttp&, const std::string& url, const std::string& destination)> run;
+};
+
+int Plain(CHttp& http, const std::string& url, const std::string& destination) {
+    return http.DownHttpFile(nullptr, url, destination);
+}
+
+std::vector<Interruption> Interruptions() {
+    return {
+        {"connection closed early", {.content = kFile, .closeAfter = 123457}, 123457, false, Plain},
+        {"stalled server",
+         {.content = kFile, .stallAfter = 50000},
+         50000,
+         false,
+         [](CHttp& http, const std::string& url, const std::string& destination) {
+             http.SetTransferLimits({.connectTimeoutSeconds = 60, .stallSeconds = 1});
+             return http.DownHttpFile(nullptr, url, destination);
+         }},
+        {"quit mid-transfer",
+         {.content = kFile, .stallAfter = 80000},
+         80000,
+         false,
+         [](CHttp& http, const std::string& url, const std::string& destination) {
+             std::thread raiser = QuitWhenFileHolds(destination + ".df", 80000);
+             int result = http.DownHttpFile(nullptr, url, destination);
+             raiser.join();
+             TheApp().m_bQuit = 0;
+             return result;
+         }},
+        {"disk full",
+         {.content = kFile},
+         10000,
+         true,
+         [](CHttp& http, const std::string& url, const std::string& destination) {
+             FileSizeLimit limit(10000);
+             return http.DownHttpFile(nullptr, url, destination);
+         }},
+    };
+}
+
+class Resume : public NetTest {};
+}  // namespace
+
+TEST_F(Resume, EveryInterruptionIsFinishedByTheNextCall) {
+    for (bool resumeServerHonoursRange : {true, false}) {
+        for (const auto& cut : Interruptions()) {
+            SCOPED_TRACE(std::string(cut.name) +
+                         (resumeServerHonoursRange ? "" : ", Range ignored"));
+            TempDir dir;
+            const std::string destination = dir / "setup.exe";
+            {
+                LocalHttpServer first([&](LocalHttpServer& owner, httplib::Server& s) {
+                    ServeFile(owner, s, "/f", cut.firstServer);
+                });
+                CHttp http;
+                auto start = std::chrono::steady_clock::now();
+                EXPECT_EQ(cut.run(http, first.Url("/f"), destination), 0);
+                EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+                EXPECT_EQ(http.LastError().empty(), !cut.errorText) << http.LastError();
+                EXPECT_FALSE(FileExists(destination));
+                EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, cut.keptBytes));
+            }
+            LocalHttpServer second([&](LocalHttpServer& owner, httplib::Server& s) {
+                ServeFile(owner, s, "/f",
+                          {.content = kFile, .honourRange = resumeServerHonoursRange});
+            });
+            EventRecorder events;
+            CHttp http;
+            EXPECT_EQ(
+                http.DownHttpFile(events.Handle(), second.Url("/f"), destination, DigestOf(kFile)),
+                1);
+            EXPECT_EQ(second.Ranges(),
+                      std::vector<std::string>{"bytes=" + std::to_string(cut.keptBytes) + "-"});
+            EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
+            EXPECT_FALSE(FileExists(destination + ".df"));
+            EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam,
+                      static_cast<LPARAM>(kFile.size()));
+        }
+    }
+}
+
+TEST_F(Resume, AnErrorAnswerLeavesThePartialAsItWas) {
+    TempDir dir;
+    const std::string destination = dir / "setup.exe";
+    WriteFile(destination + ".df", kFile.substr(0, 5000));
+    {
+        LocalHttpServer broken([](LocalHttpServer&, httplib::Server& s) {
+            ServeFixed(s, "/f", 500, std::string(9000, 'E'));
+        });
+        CHttp http;
+        EXPECT_EQ(http.DownHttpFile(nullptr, broken.Url("/f"), destination), 0);
+    }
+    EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 5000));
+    LocalHttpServer good([](LocalHttpServer& owner, httplib::Server& s) {
+        ServeFile(owner, s, "/f", {.content = kFile});
+    });
+    CHttp http;
+    EXPECT_EQ(http.DownHttpFile(nullptr, good.Url("/f"), destination), 1);
+    EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
+}
+
+TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
+    LocalHttpServer server([](LocalHttpServer& owner, httplib::Server& s) {
+        ServeFile(owner, s, "/f", {.content = kFile, .stallAfter = 10000});
+    });
+    const std::string destination = Path("setup.exe");
+    std::atomic<int> firstResult{-1};
+    std::thread first([&] {
+        CHttp http;
+        firstResult = http.DownHttpFile(nullptr, server.Url("/f"), destination);
+    });
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (SizeOf(destination + ".df") < 10000 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+    EventRecorder events;
+    CHttp second;
+    EXPECT_EQ(second.DownHttpFile(events.Handle(), server.Url("/f"), destination), 0);
+    EXPECT_EQ(second.LastError(),
+              "写文件" + destination + "错误！\n文件正在使用中，请先关闭程序！");
+    EXPECT_TRUE(events.Pump().empty());
+    EXPECT_EQ(server.RequestCount(), 1u);  // the second one sent nothing
+
+    TheApp().m_bQuit = 1;
+    first.join();
+    EXPECT_EQ(firstResult, 0);
+    EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 10000));
+}
