@@ -6,14 +6,14 @@
 class CIconSet;
 
 class CAboutDlg {
-public:
+  public:
     static constexpr char kCaption[] = "关于 Downloader";
 
     CAboutDlg(GtkWindow* parent, const CIconSet& icons) : m_parent(parent), m_icons(icons) {}
     // Shows the box and returns once it is closed (GTK_RESPONSE_OK for "确定").
     int DoModal();
 
-private:
+  private:
     GtkWindow* m_parent;
     const CIconSet& m_icons;
 };

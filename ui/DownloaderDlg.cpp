@@ -15,9 +15,8 @@ constexpr unsigned SC_CLOSE = 0xF060;
 
 CDownloaderDlg::CDownloaderDlg(WorkerProc worker)
     : m_workerProc(std::move(worker)),
-      m_queue(CMessageQueue::Create(nullptr, [this](unsigned msg, WPARAM w, LPARAM l) {
-          return WindowProc(msg, w, l);
-      })) {}
+      m_queue(CMessageQueue::Create(
+          nullptr, [this](unsigned msg, WPARAM w, LPARAM l) { return WindowProc(msg, w, l); })) {}
 
 CDownloaderDlg::~CDownloaderDlg() {
     m_queue->Close();
@@ -42,10 +41,8 @@ int CDownloaderDlg::DoModal() {
 
 void CDownloaderDlg::Create() {
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    g_signal_connect_swapped(m_window, "destroy", G_CALLBACK(+[](CDownloaderDlg* self) {
-                                 self->OnDestroy();
-                             }),
-                             this);
+    g_signal_connect_swapped(m_window, "destroy",
+                             G_CALLBACK(+[](CDownloaderDlg* self) { self->OnDestroy(); }), this);
     OnCreate();
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
     gtk_widget_set_size_request(m_window, kWidth, kHeight);
@@ -58,7 +55,9 @@ void CDownloaderDlg::Create() {
     gtk_widget_show_all(m_window);
 }
 
-void CDownloaderDlg::OnCreate() { m_windowTag.Set(TheApp().AppName()); }
+void CDownloaderDlg::OnCreate() {
+    m_windowTag.Set(TheApp().AppName());
+}
 
 bool CDownloaderDlg::OnInitDialog() {
     m_webHost->Load(kPageUri);
@@ -98,7 +97,9 @@ void CDownloaderDlg::EndDialog(int result) {
     if (m_loop) g_main_loop_quit(m_loop);
 }
 
-void CDownloaderDlg::OnPageReadyChanged(bool ready) { m_bridge->SetPageReady(ready); }
+void CDownloaderDlg::OnPageReadyChanged(bool ready) {
+    m_bridge->SetPageReady(ready);
+}
 
 void CDownloaderDlg::InvokeScript(const std::string& name, const std::vector<std::string>& args) {
     if (m_bridge) m_bridge->InvokeScript(name, args);
@@ -133,7 +134,8 @@ void CDownloaderDlg::MoveTitleBar(int, int) {
     // the pointer.
     GdkWindow* window = m_window ? gtk_widget_get_window(m_window) : nullptr;
     if (!window) return;
-    GdkDevice* pointer = gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
+    GdkDevice* pointer =
+        gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
     GdkModifierType state{};
     gdk_device_get_state(pointer, window, nullptr, &state);
     if (!(state & GDK_BUTTON1_MASK)) return;
@@ -143,13 +145,15 @@ void CDownloaderDlg::MoveTitleBar(int, int) {
     gtk_window_begin_move_drag(GTK_WINDOW(m_window), 1, rootX, rootY, GDK_CURRENT_TIME);
 }
 
-void CDownloaderDlg::Retry() { StartWorker(); }
+void CDownloaderDlg::Retry() {
+    StartWorker();
+}
 
 void CDownloaderDlg::MessageBox(const std::string& text, const std::string& caption, unsigned) {
     m_queue->Call([&] {
-        GtkWidget* box = gtk_message_dialog_new(GTK_WINDOW(m_window), GTK_DIALOG_MODAL,
-                                                GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s",
-                                                text.c_str());
+        GtkWidget* box =
+            gtk_message_dialog_new(GTK_WINDOW(m_window), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
+                                   GTK_BUTTONS_OK, "%s", text.c_str());
         gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
         gtk_window_present(GTK_WINDOW(box));
         gtk_dialog_run(GTK_DIALOG(box));
@@ -157,4 +161,6 @@ void CDownloaderDlg::MessageBox(const std::string& text, const std::string& capt
     });
 }
 
-bool CDownloaderDlg::IsNetworkAlive() { return ::IsNetworkAlive(); }
+bool CDownloaderDlg::IsNetworkAlive() {
+    return ::IsNetworkAlive();
+}

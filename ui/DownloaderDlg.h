@@ -22,13 +22,14 @@
 #include "ui/WebHostSite.h"
 
 class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
-public:
+  public:
     static constexpr int kWidth = 627;
     static constexpr int kHeight = 467;
     static constexpr int IDCANCEL = 2;
     static constexpr unsigned IDM_ABOUTBOX = 0x0010;
     static constexpr char kTitle[] = "Tavrin手机伴侣";
-    static constexpr char kPageUri[] = "res:///HTML/#106";  // jQuery needs "scheme://" in the page address
+    static constexpr char kPageUri[] =
+        "res:///HTML/#106";  // jQuery needs "scheme://" in the page address
 
     // The procedure each worker thread runs with this window as its host.
     using WorkerProc = std::function<unsigned(CWorkerHost*)>;
@@ -71,7 +72,7 @@ public:
     const CScriptBridge* Bridge() const { return m_bridge.get(); }
     std::size_t WorkersStarted() const { return m_workers.Started(); }
 
-private:
+  private:
     void OnCreate();
     bool OnInitDialog();
     void OnDestroy();

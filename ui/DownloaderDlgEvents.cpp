@@ -8,11 +8,16 @@
 
 LRESULT CDownloaderDlg::WindowProc(unsigned msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-        case WM_UPDATE_PROGRESS: return OnUpdateProgress(wParam, lParam);
-        case WM_UPDATE_FILESIZE: return OnUpdateFileSize(wParam, lParam);
-        case WM_UPDATE_SPEED: return OnUpdateSpeed(wParam, lParam);
-        case WM_SHOW_MESSAGE: return OnShowMessage(wParam, lParam);
-        default: return 0;
+        case WM_UPDATE_PROGRESS:
+            return OnUpdateProgress(wParam, lParam);
+        case WM_UPDATE_FILESIZE:
+            return OnUpdateFileSize(wParam, lParam);
+        case WM_UPDATE_SPEED:
+            return OnUpdateSpeed(wParam, lParam);
+        case WM_SHOW_MESSAGE:
+            return OnShowMessage(wParam, lParam);
+        default:
+            return 0;
     }
 }
 

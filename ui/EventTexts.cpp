@@ -8,8 +8,12 @@ namespace {
 
 constexpr double kPerKilo = 1.0 / 1024;
 
-double Megabytes(double bytes) { return bytes * kPerKilo * kPerKilo; }
-std::int32_t Signed32(LPARAM value) { return static_cast<std::int32_t>(value); }
+double Megabytes(double bytes) {
+    return bytes * kPerKilo * kPerKilo;
+}
+std::int32_t Signed32(LPARAM value) {
+    return static_cast<std::int32_t>(value);
+}
 
 }  // namespace
 
@@ -18,7 +22,9 @@ ProgressTexts ProgressTextsOf(WPARAM bytesDone, LPARAM percent) {
             Format("%.2f", Megabytes(static_cast<std::uint32_t>(bytesDone)))};
 }
 
-bool IsCompleteProgress(LPARAM percent) { return Signed32(percent) >= 100; }
+bool IsCompleteProgress(LPARAM percent) {
+    return Signed32(percent) >= 100;
+}
 
 std::string FileSizeTextOf(LPARAM totalBytes) {
     return Format("%.2f", Megabytes(Signed32(totalBytes)));

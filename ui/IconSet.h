@@ -8,7 +8,7 @@
 #include "ui/GObjectPtr.h"
 
 class CIconSet {
-public:
+  public:
     // Loads what the bundle holds; sizes that are missing are left out.
     CIconSet();
 
@@ -19,6 +19,6 @@ public:
     // The icon closest to size pixels, or nullptr.
     GdkPixbuf* Nearest(int size) const;
 
-private:
+  private:
     std::vector<GObjectPtr<GdkPixbuf>> m_icons;
 };

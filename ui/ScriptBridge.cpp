@@ -2,7 +2,9 @@
 
 #include "ui/ScriptCall.h"
 
-CScriptBridge::~CScriptBridge() { CancelFlushSource(); }
+CScriptBridge::~CScriptBridge() {
+    CancelFlushSource();
+}
 
 void CScriptBridge::SetPageReady(bool ready) {
     m_ready = ready;
@@ -21,8 +23,8 @@ void CScriptBridge::InvokeScript(const std::string& name, const std::vector<std:
     if (m_flushSource) return;
     // Same priority as the window's queue: the batch goes out right after the wake-up that
     // filled it, and a busy queue cannot hold it back.
-    m_flushSource = g_idle_add_full(G_PRIORITY_DEFAULT, &CScriptBridge::OnFlushSource, this,
-                                    nullptr);
+    m_flushSource =
+        g_idle_add_full(G_PRIORITY_DEFAULT, &CScriptBridge::OnFlushSource, this, nullptr);
 }
 
 gboolean CScriptBridge::OnFlushSource(gpointer self) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 class CScriptBridge {
-public:
+  public:
     explicit CScriptBridge(WebKitWebView* view) : m_view(view) {}
     ~CScriptBridge();
     CScriptBridge(const CScriptBridge&) = delete;
@@ -32,7 +32,7 @@ public:
     std::size_t CallsSent() const { return m_callsSent; }
     std::size_t BatchesSent() const { return m_batchesSent; }
 
-private:
+  private:
     static gboolean OnFlushSource(gpointer self);
     void CancelFlushSource();
 

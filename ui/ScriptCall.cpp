@@ -9,17 +9,38 @@ namespace {
 
 void AppendEscapedCodePoint(std::string& out, gunichar c) {
     switch (c) {
-        case '\'': out += "\\'"; return;
-        case '"': out += "\\\""; return;
-        case '\\': out += "\\\\"; return;
-        case '\n': out += "\\n"; return;
-        case '\r': out += "\\r"; return;
-        case '\t': out += "\\t"; return;
-        case '<': out += "\\x3c"; return;
-        case '>': out += "\\x3e"; return;
-        case 0x2028: out += "\\u2028"; return;
-        case 0x2029: out += "\\u2029"; return;
-        default: break;
+        case '\'':
+            out += "\\'";
+            return;
+        case '"':
+            out += "\\\"";
+            return;
+        case '\\':
+            out += "\\\\";
+            return;
+        case '\n':
+            out += "\\n";
+            return;
+        case '\r':
+            out += "\\r";
+            return;
+        case '\t':
+            out += "\\t";
+            return;
+        case '<':
+            out += "\\x3c";
+            return;
+        case '>':
+            out += "\\x3e";
+            return;
+        case 0x2028:
+            out += "\\u2028";
+            return;
+        case 0x2029:
+            out += "\\u2029";
+            return;
+        default:
+            break;
     }
     if (c < 0x20 || c == 0x7F) {
         out += Format("\\x%02x", static_cast<unsigned>(c));

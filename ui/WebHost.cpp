@@ -12,18 +12,19 @@ namespace {
 
 constexpr char kMenuCommandKey[] = "downloader-menu-command";
 
+// The scheme, lower-cased and interned (never freed), or nullptr.
+const char* SchemeOf(const char* uri) {
+    return uri ? g_uri_peek_scheme(uri) : nullptr;
+}
+
 bool IsWebAddress(const char* uri) {
-    const char* scheme = uri ? g_uri_peek_scheme(uri) : nullptr;
-    const bool web = scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https"));
-    g_free(const_cast<char*>(scheme));
-    return web;
+    const char* scheme = SchemeOf(uri);
+    return scheme && (g_str_equal(scheme, "http") || g_str_equal(scheme, "https"));
 }
 
 bool IsOwnAddress(const char* uri) {
-    const char* scheme = uri ? g_uri_peek_scheme(uri) : nullptr;
-    const bool own = scheme && g_str_equal(scheme, "res");
-    g_free(const_cast<char*>(scheme));
-    return own;
+    const char* scheme = SchemeOf(uri);
+    return scheme && g_str_equal(scheme, "res");
 }
 
 GObjectPtr<WebKitSettings> NewSettings() {
@@ -47,8 +48,8 @@ CWebHost::CWebHost(CWebHostSite& site)
     : m_site(site),
       m_context(webkit_web_context_new_ephemeral()),
       m_content(webkit_user_content_manager_new()) {
-    webkit_web_context_register_uri_scheme(m_context.get(), "res", &CWebHost::OnSchemeRequest,
-                                           this, nullptr);
+    webkit_web_context_register_uri_scheme(m_context.get(), "res", &CWebHost::OnSchemeRequest, this,
+                                           nullptr);
     SetUpContent();
     GObjectPtr<WebKitSettings> settings = NewSettings();
     m_view.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(
@@ -68,9 +69,9 @@ CWebHost::~CWebHost() {
 }
 
 void CWebHost::SetUpContent() {
-    WebKitUserScript* script = webkit_user_script_new(
-        ExternalScriptSource(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
-        WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+    WebKitUserScript* script =
+        webkit_user_script_new(ExternalScriptSource(), WEBKIT_USER_CONTENT_INJECT_TOP_FRAME,
+                               WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
     webkit_user_content_manager_add_script(m_content.get(), script);
     webkit_user_script_unref(script);
 
@@ -87,8 +88,7 @@ void CWebHost::SetUpContent() {
         // Connected before registering, so that no message can arrive unheard.
         GCharPtr signal(g_strconcat("script-message-received::", handler.name, nullptr));
         g_signal_connect(m_content.get(), signal.get(), handler.callback, this);
-        webkit_user_content_manager_register_script_message_handler(m_content.get(),
-                                                                    handler.name);
+        webkit_user_content_manager_register_script_message_handler(m_content.get(), handler.name);
     }
 }
 
@@ -97,7 +97,9 @@ void CWebHost::Load(const char* uri) {
     webkit_web_view_load_uri(m_view.get(), uri);
 }
 
-void CWebHost::AppendMenuSeparator() { m_menu.push_back({true, 0, {}}); }
+void CWebHost::AppendMenuSeparator() {
+    m_menu.push_back({true, 0, {}});
+}
 
 void CWebHost::AppendMenuItem(unsigned nID, const std::string& label) {
     m_menu.push_back({false, nID, MnemonicToGtk(label)});
@@ -117,8 +119,8 @@ void CWebHost::AnswerSchemeRequest(WebKitURISchemeRequest* request) {
         bytes.reset(g_bytes_new(value.data(), value.size()));
         contentType = "text/plain; charset=utf-8";
     } else if (res.kind == ResUri::Kind::Resource) {
-        bytes.reset(g_resources_lookup_data(res.resourcePath.c_str(),
-                                            G_RESOURCE_LOOKUP_FLAGS_NONE, nullptr));
+        bytes.reset(g_resources_lookup_data(res.resourcePath.c_str(), G_RESOURCE_LOOKUP_FLAGS_NONE,
+                                            nullptr));
         contentType = res.contentType;
     }
     if (!bytes) {
@@ -174,7 +176,8 @@ gboolean CWebHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision
                                   WebKitPolicyDecisionType type, gpointer) {
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
     auto* navigation = WEBKIT_NAVIGATION_POLICY_DECISION(decision);
-    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(navigation);
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(navigation);
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     const bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
     const bool linkAway = webkit_navigation_action_get_navigation_type(action) ==

@@ -14,7 +14,7 @@
 class CWebHostSite;
 
 class CWebHost {
-public:
+  public:
     explicit CWebHost(CWebHostSite& site);
     ~CWebHost();
     CWebHost(const CWebHost&) = delete;
@@ -30,7 +30,7 @@ public:
     void AppendMenuSeparator();
     void AppendMenuItem(unsigned nID, const std::string& label);
 
-private:
+  private:
     struct MenuEntry {
         bool separator;
         unsigned nID;

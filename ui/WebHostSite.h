@@ -5,7 +5,7 @@
 #include <string>
 
 class CWebHostSite {
-public:
+  public:
     virtual ~CWebHostSite() = default;
 
     // window.external._velmora_OnExit()

@@ -1,0 +1,266 @@
+// The download window with its page in a real web view under a display: worker events as
+// the page shows them, both directions of the bridge, the installer start and the About box.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "WindowUnderTest.h"
+#include "app/DownloaderApp.h"
+#include "download/WorkerEvents.h"
+#include "tests/support/TempDir.h"
+#include "ui/AboutDlg.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class DownloaderDlgTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!InitGtkForTests()) GTEST_SKIP() << "no display";
+        TheApp().m_bQuit.store(0);
+        window = std::make_unique<WindowUnderTest>([this](CWorkerHost*) {
+            ++workerRuns;
+            return 0u;
+        });
+        ASSERT_TRUE(window->WaitForPage());
+    }
+
+    CDownloaderDlg& Dlg() { return window->Dlg(); }
+    std::string Eval(const std::string& script) { return window->Eval(script); }
+    std::string Text(const std::string& selector) {
+        return Eval("document.querySelector('" + selector + "').textContent");
+    }
+    bool Shown(const std::string& id) {
+        return Eval("getComputedStyle(document.getElementById('" + id + "')).display") != "none";
+    }
+    // Replaces a page function with one that records its arguments in window.calls.
+    void InstallRecorder(const std::string& name) {
+        Eval("window.calls = []; window." + name +
+             " = function () { calls.push(Array.prototype.slice.call(arguments)); }; 1");
+    }
+
+    std::atomic<int> workerRuns{0};
+    std::unique_ptr<WindowUnderTest> window;
+};
+
+TEST_F(DownloaderDlgTest, FiguresLineShowsProgressSizeAndSpeed) {
+    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 59538145);   // 56.78 MB
+    window->PostAndSettle(WM_UPDATE_PROGRESS, 12939428, 21);  // 12.34 MB
+    window->PostAndSettle(WM_UPDATE_SPEED, 0, 123);
+    EXPECT_EQ(Text(".download_info"), "下载进度 12.34M/56.78M,下载速度 123.00 KB/s");
+}
+
+TEST_F(DownloaderDlgTest, ProgressBarRunsFromEmptyToTheFullTrack) {
+    const std::string width = "document.getElementById('Progressbar').offsetWidth";
+    window->PostAndSettle(WM_UPDATE_PROGRESS, 0, 0);
+    EXPECT_EQ(Eval(width), "0");
+    Dlg().InvokeScript("jsUpdateProgress", {"100", "1.00"});  // the window itself never sends it
+    EXPECT_EQ(Eval(width), "464");
+    window->PostAndSettle(WM_UPDATE_PROGRESS, 0, 50);
+    EXPECT_EQ(Eval(width), "232");
+}
+
+TEST_F(DownloaderDlgTest, NumbersAreReadAtTheirWidths) {
+    window->PostAndSettle(WM_UPDATE_PROGRESS, 3221225472u, 42);
+    EXPECT_EQ(Text("#aldownload"), "下载进度 3072.00M");
+    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 3221225472);
+    EXPECT_EQ(Text("#filesize"), "/-1024.00M");
+    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 1048576);
+    EXPECT_EQ(Text("#filesize"), "/1.00M");
+    window->PostAndSettle(WM_UPDATE_SPEED, 0, 0);
+    EXPECT_EQ(Text("#speed"), ",下载速度 0.00 KB/s");
+}
+
+TEST_F(DownloaderDlgTest, DetailShowsTheVersionAndIgnoresEmptyReplies) {
+    EXPECT_EQ(SendDetail(Dlg().GetSafeHwnd(), ""), 1);
+    EXPECT_EQ(SendDetail(Dlg().GetSafeHwnd(), "null\n"), 1);
+    EXPECT_EQ(Text("#version"), "");
+    SendDetail(Dlg().GetSafeHwnd(), R"({"url":"http://h/a.exe","version":"1.2.3"})");
+    EXPECT_EQ(Text("#version"), "V1.2.3");
+    // A null record is refused, and kinds the window does not know change nothing.
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_SHOW_MESSAGE, SHOW_DETAIL, 0), 0);
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_SHOW_MESSAGE, 2, 0), 1);
+    EXPECT_EQ(Text("#version"), "V1.2.3");
+    EXPECT_TRUE(Shown("download_details"));
+}
+
+TEST_F(DownloaderDlgTest, FailureViewAndRetryClickOrder) {
+    EXPECT_FALSE(Shown("retry"));
+    EXPECT_EQ(SendDownFail(Dlg().GetSafeHwnd(), "网络连接失败<b>!</b>"), 1);
+    EXPECT_TRUE(Shown("retry"));
+    EXPECT_TRUE(Shown("download_fail"));
+    EXPECT_FALSE(Shown("download_details"));
+    EXPECT_EQ(Eval("document.getElementById('download_fail').innerHTML"), "网络连接失败<b>!</b>");
+
+    // The button must be gone before the native retry starts its worker.
+    Eval(
+        "window.seen = []; var native = window.external._velmora_Retry;"
+        "window.external._velmora_Retry = function () {"
+        "  seen.push(getComputedStyle(document.getElementById('retry')).display); native(); };"
+        "document.getElementById('retry').click(); 1");
+    EXPECT_TRUE(window->WaitUntil([&] { return Dlg().WorkersStarted() == 2; }));
+    EXPECT_EQ(Eval("JSON.stringify(seen)"), R"(["none"])");
+    EXPECT_FALSE(Shown("retry"));
+    EXPECT_TRUE(Shown("download_details"));
+    EXPECT_FALSE(Shown("download_fail"));
+}
+
+TEST_F(DownloaderDlgTest, NullFailureTextShowsTheEmptyText) {
+    Eval("document.getElementById('download_fail').innerHTML = 'old'; 1");
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_SHOW_MESSAGE, SHOW_DOWNFAIL, 0), 1);
+    EXPECT_TRUE(Shown("download_fail"));
+    EXPECT_EQ(Text("#download_fail"), "");
+}
+
+TEST_F(DownloaderDlgTest, GetterAnswersLiveAndAddsAbsentNames) {
+    const std::string get = "window.external._velmora_GetAppParams";
+    TheApp().AppParams.Set("Version", "1.2.3");
+    EXPECT_EQ(Eval(get + "('Version')"), "1.2.3");
+    TheApp().AppParams.Set("Version", "2.0 版 & <b>");
+    EXPECT_EQ(Eval(get + "('Version')"), "2.0 版 & <b>");
+    ASSERT_FALSE(TheApp().AppParams.Contains("Absent&Name"));
+    EXPECT_EQ(Eval(get + "('Absent&Name') === ''"), "true");
+    EXPECT_TRUE(TheApp().AppParams.Contains("Absent&Name"));
+    EXPECT_EQ(Eval(get + "(null) === ''"), "true");
+}
+
+TEST_F(DownloaderDlgTest, CallsKeepTheirArgumentsAndOrder) {
+    InstallRecorder("jsRecord");
+    Eval("window.errors = 0; window.addEventListener('error', function () { errors++; }); 1");
+    Dlg().InvokeScript("", {"x"});
+    Dlg().InvokeScript("jsNoSuchFunction", {"x"});
+    Dlg().InvokeScript("jsRecord", {"42", "1.50"});
+    Dlg().InvokeScript("jsRecord", {});
+    Dlg().InvokeScript("jsRecord", {"it's \"q\" \\ \n\xE2\x80\xA8 </script>"});
+    EXPECT_EQ(Eval("JSON.stringify(calls)"),
+              "[[\"42\",\"1.50\"],[],[\"it's \\\"q\\\" \\\\ \\n\xE2\x80\xA8 </script>\"]]");
+    EXPECT_EQ(Eval("errors"), "0");
+}
+
+TEST_F(DownloaderDlgTest, OneWakeUpGoesToThePageAsOneBatch) {
+    InstallRecorder("jsUpdateProgress");
+    const std::size_t batches = Dlg().Bridge()->BatchesSent();
+    for (int percent = 1; percent <= 5; ++percent)
+        PostMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 1048576u * percent, percent);
+    window->Settle();
+    EXPECT_EQ(Dlg().Bridge()->BatchesSent(), batches + 1);
+    EXPECT_EQ(Eval("JSON.stringify(calls)"),
+              R"([["1","1.00"],["2","2.00"],["3","3.00"],["4","4.00"],["5","5.00"]])");
+}
+
+TEST_F(DownloaderDlgTest, RetryStartsOneMoreWorkerEachTime) {
+    EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 1; }));
+    Eval("window.external._velmora_Retry(); window.external._velmora_Retry(); 1");
+    EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 3; }));
+    EXPECT_EQ(Dlg().WorkersStarted(), 3u);
+    EXPECT_EQ(TheApp().m_bQuit.load(), 0);
+}
+
+TEST_F(DownloaderDlgTest, MoveTitleBarWithoutAPressedButtonLeavesTheWindowAlone) {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    gtk_window_get_position(GTK_WINDOW(Dlg().Widget()), &x0, &y0);
+    Eval("window.external._velmora_MoveTitleBar(70000, 5); 1");
+    window->Settle();
+    gtk_window_get_position(GTK_WINDOW(Dlg().Widget()), &x1, &y1);
+    EXPECT_EQ(x1, x0);
+    EXPECT_EQ(y1, y0);
+    EXPECT_FALSE(Dlg().IsEnded());
+}
+
+TEST_F(DownloaderDlgTest, WindowIsShapedTitledAndUndecorated) {
+    GtkWindow* win = GTK_WINDOW(Dlg().Widget());
+    EXPECT_STREQ(gtk_window_get_title(win), "Tavrin手机伴侣");
+    EXPECT_FALSE(gtk_window_get_decorated(win));
+    EXPECT_FALSE(gtk_window_get_resizable(win));
+    int width = 0, height = 0;
+    gtk_window_get_size(win, &width, &height);
+    EXPECT_EQ(width, 627);
+    EXPECT_EQ(height, 467);
+}
+
+TEST_F(DownloaderDlgTest, SystemCommandWithLowBitsOpensTheAboutBox) {
+    struct Seen {
+        bool opened = false;
+        std::string labels;
+    } seen;
+    // The box is modal: a timer looks at it and presses "确定".
+    g_timeout_add(
+        100,
+        +[](gpointer data) {
+            auto* seen = static_cast<Seen*>(data);
+            GList* windows = gtk_window_list_toplevels();
+            for (GList* item = windows; item; item = item->next) {
+                GtkWindow* win = GTK_WINDOW(item->data);
+                if (g_strcmp0(gtk_window_get_title(win), CAboutDlg::kCaption) != 0) continue;
+                if (!gtk_widget_get_visible(GTK_WIDGET(win))) continue;
+                seen->opened = true;
+                gtk_dialog_response(GTK_DIALOG(win), GTK_RESPONSE_OK);
+            }
+            g_list_free(windows);
+            return seen->opened ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+        },
+        &seen);
+    Dlg().OnSysCommand(0x0013);
+    EXPECT_TRUE(seen.opened);
+    EXPECT_FALSE(Dlg().IsEnded());
+}
+
+// Starting the installer: a recording xdg-open first on PATH writes each call to a file.
+class InstallerStartTest : public DownloaderDlgTest {
+  protected:
+    void SetUp() override {
+        const std::string script = dir / "xdg-open";
+        WriteFile(script, "#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"" + (dir / "calls") + "\"\n");
+        ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+        savedPath = g_getenv("PATH") ? g_getenv("PATH") : "";
+        g_setenv("PATH", (dir.Path() + ":" + savedPath).c_str(), TRUE);
+        TheApp().AppParams.Set("AppPath", dir / "myvelmora_setup1.2.3.exe");
+        DownloaderDlgTest::SetUp();
+    }
+    void TearDown() override { g_setenv("PATH", savedPath.c_str(), TRUE); }
+
+    std::string Calls() { return FileExists(dir / "calls") ? ReadFile(dir / "calls") : ""; }
+    // Gives a started xdg-open time to write.
+    void WaitForCalls() {
+        window->WaitUntil([&] { return !Calls().empty(); }, 2s);
+        window->WaitUntil([] { return false; }, 300ms);
+    }
+
+    TempDir dir;
+    std::string savedPath;
+};
+
+TEST_F(InstallerStartTest, CompleteProgressStartsTheInstallerOnceAndEnds) {
+    window->PostAndSettle(WM_UPDATE_PROGRESS, 1000, 99);
+    EXPECT_FALSE(Dlg().IsEnded());
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 0, 100), 1);
+    EXPECT_TRUE(Dlg().IsEnded());
+    EXPECT_EQ(TheApp().m_bQuit.load(), 1);
+    // Leaving: progress is ignored, size and speed still reach the page.
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 0, 100), 0);
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 2097152, 50), 0);
+    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 1048576);
+    window->PostAndSettle(WM_UPDATE_SPEED, 0, 7);
+    WaitForCalls();
+    EXPECT_EQ(Calls(), (dir / "myvelmora_setup1.2.3.exe") + "\n");
+    EXPECT_EQ(Text("#aldownload"), "下载进度 0.00M");  // from the 99 percent before
+    EXPECT_EQ(Text("#filesize"), "/1.00M");
+    EXPECT_EQ(Text("#speed"), ",下载速度 7.00 KB/s");
+}
+
+TEST_F(InstallerStartTest, NothingStartsAfterThePageLeaves) {
+    Eval("window.external._velmora_OnExit(); 1");
+    EXPECT_TRUE(window->WaitUntil([&] { return Dlg().IsEnded(); }));
+    EXPECT_EQ(TheApp().m_bQuit.load(), 1);
+    window->PostAndSettle(WM_UPDATE_PROGRESS, 0, 100);
+    WaitForCalls();
+    EXPECT_EQ(Calls(), "");
+}
+
+}  // namespace
