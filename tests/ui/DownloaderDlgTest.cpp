@@ -211,6 +211,37 @@ TEST_F(DownloaderDlgTest, SystemCommandWithLowBitsOpensTheAboutBox) {
     EXPECT_FALSE(Dlg().IsEnded());
 }
 
+TEST_F(DownloaderDlgTest, PageHasItsLibraryStyleAndPictures) {
+    EXPECT_EQ(Eval("jQuery.fn.jquery"), "1.5.1");
+    // Both scripts are "/JS/" with different ids: each must have been served as itself.
+    EXPECT_EQ(Eval("typeof jsUpdateProgress"), "function");
+    EXPECT_EQ(Eval("getComputedStyle(document.querySelector('.Progressbarbg')).width"), "464px");
+    EXPECT_EQ(Eval("Array.prototype.every.call(document.images, function (img) {"
+                   "  return img.complete && img.naturalWidth > 0; })"),
+              "true");
+    EXPECT_EQ(Eval("document.images.length > 1"), "true");
+    // The page read its parameters through the getter when it was ready.
+    EXPECT_TRUE(TheApp().AppParams.Contains("Version"));
+    EXPECT_TRUE(TheApp().AppParams.Contains("Channel"));
+    GList* icons = gtk_window_get_icon_list(GTK_WINDOW(Dlg().Widget()));
+    EXPECT_EQ(g_list_length(icons), 3u);
+    g_list_free(icons);
+}
+
+TEST(DownloaderDlgLoading, CallsBeforeThePageIsReadyAreLost) {
+    if (!InitGtkForTests()) GTEST_SKIP() << "no display";
+    WindowUnderTest window;
+    ASSERT_FALSE(window.Dlg().IsPageReady());
+    PostMessage(window.Dlg().GetSafeHwnd(), WM_UPDATE_FILESIZE, 0, 1048576);
+    window.Dlg().InvokeScript("jsUpdateSpeed", {"1.00"});
+    window.Settle();
+    ASSERT_TRUE(window.WaitForPage());
+    EXPECT_EQ(window.Dlg().Bridge()->CallsSent(), 0u);
+    EXPECT_EQ(window.Eval("document.querySelector('.download_info').textContent"), "");
+    window.Dlg().InvokeScript("jsUpdateSpeed", {"2.00"});
+    EXPECT_EQ(window.Eval("document.getElementById('speed').textContent"), ",下载速度 2.00 KB/s");
+}
+
 // Starting the installer: a recording xdg-open first on PATH writes each call to a file.
 class InstallerStartTest : public DownloaderDlgTest {
   protected:
