@@ -96,21 +96,23 @@ int CHttp::DownHttpFile(const WindowHandle& hwnd, const std::string& url,
         long last = 0;
         bool bodyEnded = action == ResumeAction::AlreadyComplete;
         if (!bodyEnded) {
-            char buffer[kBlockBytes];
             CSpeedClock clock;
             while (TheApp().m_bQuit.load(std::memory_order_relaxed) == 0 && m_bStop == 0) {
-                last = static_cast<long>(m_pHttpFile->Read(buffer, kBlockBytes));
+                // Each block is received straight into the partial file's write buffer.
+                char* block = partial.NextBlock(kBlockBytes);
+                last = static_cast<long>(m_pHttpFile->Read(block, kBlockBytes));
                 if (last <= 0) break;
+                partial.CommitBlock(static_cast<std::size_t>(last));
                 received += static_cast<std::uint64_t>(last);
                 present += static_cast<std::uint64_t>(last);
-                partial.Append(buffer, static_cast<std::size_t>(last));
-                if (sha) sha->Update(buffer, static_cast<std::size_t>(last));
+                if (sha) sha->Update(block, static_cast<std::size_t>(last));
                 PostProgress(Low32(present), Low32(m_nTotalSize), hwnd);
                 if (auto speed = clock.AverageKiBPerSecond(received))
                     PostMessage(hwnd, WM_UPDATE_SPEED, 0, static_cast<LPARAM>(*speed));
             }
             bodyEnded = last <= 0 && m_pHttpFile->BodyComplete();
         }
+        partial.Flush();
 
         bool complete =
             m_bStop == 0 && last <= 0 && bodyEnded && present > 0 && present >= m_nTotalSize;

@@ -10,8 +10,12 @@
 #include "net/InternetSession.h"
 
 namespace {
-// The size of libcurl's receive buffer, and so of the largest block kept aside for a Read.
+// libcurl's receive buffer: the most one receive hands over.
 constexpr long kReceiveBufferBytes = 128 * 1024;
+// What is kept aside for later Reads. One step of the transfer receives as long as the socket
+// has data, so this holds several receive buffers: the transfer is paused (which makes libcurl
+// copy the block it could not hand over) only when the reader falls far behind.
+constexpr std::size_t kSpareBytes = 8 * kReceiveBufferBytes;
 constexpr int kWaitMilliseconds = 100;
 constexpr long kMaxRedirects = 10;
 
@@ -45,7 +49,7 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     // Ask caches on the way (proxies) to fetch from the origin server.
     if (flags & INTERNET_FLAG_PRAGMA_NOCACHE) AddRequestHeaders("Pragma: no-cache");
-    m_spare.reserve(kReceiveBufferBytes);
+    m_spare.reserve(kSpareBytes);
 }
 
 CHttpFile::~CHttpFile() {
@@ -162,20 +166,19 @@ void CHttpFile::Close() {
 
 std::size_t CHttpFile::OnWrite(char* data, std::size_t, std::size_t count, void* self) {
     auto& file = *static_cast<CHttpFile*>(self);
-    if (file.m_spareAt < file.m_spare.size()) {
-        // Still holding the previous block: libcurl keeps this one until Read asks for it.
+    std::size_t direct = std::min(count, file.m_room);
+    if (file.m_spare.size() + (count - direct) > kSpareBytes) {
+        // No room to keep it: libcurl holds this block until Read asks for more.
         file.m_paused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
-    std::size_t direct = std::min(count, file.m_room);
     if (direct > 0) {
         std::memcpy(file.m_dst, data, direct);
         file.m_dst += direct;
         file.m_room -= direct;
         file.m_got += direct;
     }
-    file.m_spare.assign(data + direct, data + count);
-    file.m_spareAt = 0;
+    file.m_spare.insert(file.m_spare.end(), data + direct, data + count);
     return count;
 }
 

@@ -2,8 +2,8 @@
 // One HTTP request and its response, as a pull stream: SendRequest returns once the headers
 // of the final response are in (redirects are followed), and Read hands out the body a piece
 // at a time. libcurl drives the transfer through the session's multi handle; its write
-// callback fills the caller's buffer directly and keeps at most one received block aside,
-// pausing the transfer until the caller has taken it, so memory stays flat in the body's size.
+// callback fills the caller's buffer directly and keeps a bounded amount aside, pausing the
+// transfer while that is full, so memory stays flat in the body's size.
 
 #include <atomic>
 #include <cstddef>
@@ -82,7 +82,7 @@ class CHttpFile {
     char* m_dst = nullptr;
     std::size_t m_room = 0;
     std::size_t m_got = 0;
-    // The part of the last received block that did not fit the caller's buffer.
+    // Received bytes that did not fit the caller's buffer: [m_spareAt, size()).
     std::vector<char> m_spare;
     std::size_t m_spareAt = 0;
 };

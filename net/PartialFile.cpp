@@ -10,6 +10,12 @@
 
 #include "net/FileException.h"
 
+namespace {
+constexpr std::size_t kWriteBufferBytes = 256 * 1024;
+}
+
+CPartialFile::CPartialFile() : m_buffer(new char[kWriteBufferBytes]) {}
+
 bool CPartialFile::Open(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!fd) return false;
@@ -26,18 +32,39 @@ std::uint64_t CPartialFile::Length() const {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
-void CPartialFile::Append(const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(m_fd.get(), data, size);
+char* CPartialFile::NextBlock(std::size_t size) {
+    if (m_held + size > kWriteBufferBytes) Flush();
+    return m_buffer.get() + m_held;
+}
+
+void CPartialFile::Flush() {
+    const char* data = m_buffer.get();
+    std::size_t left = m_held;
+    // Whatever happens, the held bytes are written at most once: after a failure the file
+    // stays a clean prefix of the download.
+    m_held = 0;
+    while (left > 0) {
+        ssize_t n = ::write(m_fd.get(), data, left);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw CFileException(m_path, errno);
         if (n == 0) throw CFileException(m_path, ENOSPC);
         data += n;
-        size -= static_cast<std::size_t>(n);
+        left -= static_cast<std::size_t>(n);
     }
 }
 
+void CPartialFile::Close() {
+    if (!m_fd) return;
+    try {
+        Flush();
+    } catch (const CFileException&) {
+        // Closing after a failure: what could be written is there.
+    }
+    m_fd.Reset();
+}
+
 void CPartialFile::Restart() {
+    m_held = 0;
     if (::ftruncate(m_fd.get(), 0) != 0 || ::lseek(m_fd.get(), 0, SEEK_SET) < 0)
         throw CFileException(m_path, errno);
 }

@@ -26,6 +26,7 @@ LocalHttpServer::LocalHttpServer(
         return httplib::Server::HandlerResponse::Unhandled;
     });
     m_server.set_keep_alive_max_count(1000);
+    m_server.set_tcp_nodelay(true);  // answers written in two parts arrive without delay
     routes(*this, m_server);
     m_port = m_server.bind_to_any_port("127.0.0.1");
     if (m_port <= 0) throw std::runtime_error("cannot bind a local HTTP server");

@@ -1,0 +1,208 @@
+// Throughput, CPU time and peak memory of a download through CHttp::DownHttpFile, beside the
+// curl command-line tool fetching the same file from the same local server.
+//
+// Run:  build-3/bench/download/download_bench [MiB ...]      (default: 64 1024; needs curl)
+//
+// The file is generated into a private temporary folder and removed afterwards. The server and
+// both clients run as separate processes of this program (or of curl), so that each client's
+// CPU time and peak RSS come from wait4() of its own process.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "download/WorkerEvents.h"
+#include "net/Http.h"
+#include "platform/UniqueFd.h"
+
+namespace {
+struct ChildRun {
+    double wallSeconds = 0;
+    double cpuSeconds = 0;
+    long maxRssKiB = 0;
+    int status = 0;
+};
+
+double Seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+}
+
+// Runs argv as a child process and measures it.
+ChildRun RunChild(const std::vector<std::string>& args, bool quiet) {
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (quiet) freopen("/dev/null", "w", stdout);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    ChildRun run;
+    rusage usage{};
+    wait4(pid, &run.status, 0, &usage);
+    run.wallSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.cpuSeconds = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    run.maxRssKiB = usage.ru_maxrss;
+    return run;
+}
+
+void GenerateFile(const std::string& path, std::uint64_t bytes) {
+    UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    std::vector<std::uint64_t> block(1 << 17);  // 1 MiB
+    std::uint64_t state = 0x9E3779B97F4A7C15ull;
+    for (std::uint64_t done = 0; done < bytes; done += block.size() * 8) {
+        for (auto& word : block) {
+            state ^= state << 13;
+            state ^= state >> 7;
+            state ^= state << 17;
+            word = state;
+        }
+        if (write(fd.get(), block.data(), block.size() * 8) < 0) std::exit(1);
+    }
+}
+
+// Child: serves path as /file on 127.0.0.1 and writes the port to stdout.
+int Serve(const std::string& path) {
+    UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    fstat(fd.get(), &st);
+    const auto size = static_cast<std::size_t>(st.st_size);
+    httplib::Server server;
+    server.set_tcp_nodelay(true);
+    server.Get("/file", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(
+            size, "application/octet-stream",
+            [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                thread_local std::vector<char> buffer(1 << 18);
+                std::size_t n = std::min(length, buffer.size());
+                ssize_t got = pread(fd.get(), buffer.data(), n, static_cast<off_t>(offset));
+                return got > 0 && sink.write(buffer.data(), static_cast<std::size_t>(got));
+            });
+    });
+    int port = server.bind_to_any_port("127.0.0.1");
+    std::printf("%d\n", port);
+    std::fflush(stdout);
+    server.listen_after_bind();
+    return 0;
+}
+
+// Child: downloads url to destination through DownHttpFile, counting the events it posts.
+int Fetch(const std::string& url, const std::string& destination) {
+    GMainContext* context = g_main_context_new();
+    std::map<unsigned, long> counts;
+    std::atomic<bool> finished{false};
+    constexpr unsigned kSentinel = 0;
+    auto queue = CMessageQueue::Create(context, [&](unsigned msg, WPARAM, LPARAM) {
+        if (msg == kSentinel) finished = true;
+        ++counts[msg];
+        return LRESULT{0};
+    });
+    std::thread window([&] {
+        while (!finished) g_main_context_iteration(context, TRUE);
+    });
+    int result = 0;
+    {
+        CHttp http;
+        result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : queue, url, destination);
+    }
+    queue->Post(kSentinel, 0, 0);
+    window.join();
+    queue->Close();
+    std::printf("result %d, events: size %ld, progress %ld, speed %ld\n", result,
+                counts[WM_UPDATE_FILESIZE], counts[WM_UPDATE_PROGRESS], counts[WM_UPDATE_SPEED]);
+    g_main_context_unref(context);
+    return result == 1 ? 0 : 1;
+}
+
+void Report(const char* name, const ChildRun& run, double mib) {
+    std::printf("  %-13s %7.2f s %8.1f MiB/s   cpu %6.2f s   peak RSS %7ld KiB%s\n", name,
+                run.wallSeconds, mib / run.wallSeconds, run.cpuSeconds, run.maxRssKiB,
+                run.status == 0 ? "" : "   (FAILED)");
+}
+
+ChildRun Median(std::vector<ChildRun> runs) {
+    std::sort(runs.begin(), runs.end(),
+              [](const auto& a, const auto& b) { return a.wallSeconds < b.wallSeconds; });
+    ChildRun median = runs[runs.size() / 2];
+    std::vector<double> cpu;
+    for (const auto& run : runs) cpu.push_back(run.cpuSeconds);
+    std::sort(cpu.begin(), cpu.end());
+    median.cpuSeconds = cpu[cpu.size() / 2];
+    return median;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string self = "/proc/self/exe";
+    if (argc == 3 && std::string(argv[1]) == "serve") return Serve(argv[2]);
+    if (argc == 4 && std::string(argv[1]) == "fetch") return Fetch(argv[2], argv[3]);
+
+    std::vector<std::uint64_t> sizesMiB;
+    for (int i = 1; i < argc; ++i) sizesMiB.push_back(std::strtoull(argv[i], nullptr, 10));
+    if (sizesMiB.empty()) sizesMiB = {64, 1024};
+    constexpr int kRounds = 3;
+
+    char dirTemplate[] = "/tmp/download-bench-XXXXXX";
+    const std::string dir = mkdtemp(dirTemplate);
+    const std::string exe = std::filesystem::read_symlink(self);
+    for (std::uint64_t mib : sizesMiB) {
+        const std::string source = dir + "/source.bin";
+        GenerateFile(source, mib << 20);
+
+        int out[2];
+        if (pipe(out) != 0) return 1;
+        pid_t server = fork();
+        if (server == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            execl(exe.c_str(), exe.c_str(), "serve", source.c_str(), nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        char portText[16] = {};
+        if (read(out[0], portText, sizeof portText - 1) <= 0) return 1;
+        close(out[0]);
+        const std::string url =
+            "http://127.0.0.1:" + std::string(portText, strcspn(portText, "\n")) + "/file";
+
+        std::vector<ChildRun> curls, ours;
+        for (int round = 0; round < kRounds; ++round) {
+            const std::string curlOut = dir + "/by-curl.bin", ourOut = dir + "/by-us.bin";
+            curls.push_back(RunChild({"curl", "-s", "-o", curlOut, url}, false));
+            std::filesystem::remove(curlOut);
+            ours.push_back(RunChild({exe, "fetch", url, ourOut}, round + 1 < kRounds));
+            std::filesystem::remove(ourOut);
+        }
+        kill(server, SIGTERM);
+        waitpid(server, nullptr, 0);
+        std::filesystem::remove(source);
+
+        ChildRun curl = Median(curls), us = Median(ours);
+        std::printf("%llu MiB, median of %d rounds:\n", static_cast<unsigned long long>(mib),
+                    kRounds);
+        Report("curl", curl, static_cast<double>(mib));
+        Report("DownHttpFile", us, static_cast<double>(mib));
+        std::printf("  throughput ratio %.3f (target >= 0.95), CPU ratio %.3f (target <= 1.5)\n\n",
+                    curl.wallSeconds / us.wallSeconds, us.cpuSeconds / curl.cpuSeconds);
+    }
+    std::filesystem::remove_all(dir);
+    return 0;
+}
