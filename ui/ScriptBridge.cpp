@@ -20,6 +20,12 @@ void CScriptBridge::InvokeScript(const std::string& name, const std::vector<std:
     if (call.empty()) return;
     m_batch += call;
     ++m_batchCalls;
+    // A wake-up that finds a long backlog (a fast local transfer) sends it in slices, so
+    // that neither side ever holds one enormous script.
+    if (m_batch.size() >= kMaxBatchBytes) {
+        Flush();
+        return;
+    }
     if (m_flushSource) return;
     // Same priority as the window's queue: the batch goes out right after the wake-up that
     // filled it, and a busy queue cannot hold it back.

@@ -12,6 +12,9 @@
 
 class CScriptBridge {
   public:
+    // A batch is sent early once it reaches this size (about 2,000 progress calls).
+    static constexpr std::size_t kMaxBatchBytes = 256 * 1024;
+
     explicit CScriptBridge(WebKitWebView* view) : m_view(view) {}
     ~CScriptBridge();
     CScriptBridge(const CScriptBridge&) = delete;

@@ -154,6 +154,20 @@ TEST_F(DownloaderDlgTest, OneWakeUpGoesToThePageAsOneBatch) {
               R"([["1","1.00"],["2","2.00"],["3","3.00"],["4","4.00"],["5","5.00"]])");
 }
 
+TEST_F(DownloaderDlgTest, LongBacklogArrivesInSlicesWithEveryCallInOrder) {
+    Eval(
+        "window.calls = 0; window.outOfOrder = 0;"
+        "window.jsUpdateProgress = function (percent) {"
+        "  if (percent !== String(calls % 100)) outOfOrder++; calls++; }; 1");
+    const std::size_t batches = Dlg().Bridge()->BatchesSent();
+    constexpr int kEvents = 20000;  // about 2 MiB of calls
+    for (int i = 0; i < kEvents; ++i)
+        PostMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 4096u * i, i % 100);
+    window->Settle();
+    EXPECT_GT(Dlg().Bridge()->BatchesSent(), batches + 1);
+    EXPECT_EQ(Eval("calls + '/' + outOfOrder"), std::to_string(kEvents) + "/0");
+}
+
 TEST_F(DownloaderDlgTest, RetryStartsOneMoreWorkerEachTime) {
     EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 1; }));
     Eval("window.external._velmora_Retry(); window.external._velmora_Retry(); 1");
