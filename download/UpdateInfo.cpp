@@ -4,6 +4,7 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <climits>
 #include <exception>
 
 #include "app/Format.h"
@@ -18,9 +19,11 @@ namespace {
 constexpr char kFileStem[] = "/myvelmora_setup";
 constexpr char kFileEnding[] = ".exe";
 constexpr char kDefaultFileName[] = "/myvelmora_setup.exe";
+constexpr char kPartialEnding[] = ".df";
 
 // A member that may be read as text: absent or null (read as empty) or a string. jsoncpp
-// aborts the look-up on anything that is not an object, and asString() on arrays and objects.
+// throws on a look-up in anything but an object or null, and on asString() of anything but a
+// string, number, boolean or null.
 bool IsTextMember(const Json::Value& root, const char* name) {
     const Json::Value* member = root.find(name, name + std::char_traits<char>::length(name));
     return !member || member->isNull() || member->isString();
@@ -80,14 +83,17 @@ UpdateInfo ParseUpdateInfo(const std::string& reply, const std::string& defaultU
 
 bool IsSafeVersionForFileName(const std::string& version) {
     if (!g_utf8_validate(version.data(), static_cast<gssize>(version.size()), nullptr))
-        return false;
+        return false;  // also any NUL
     for (const char* p = version.data(); p < version.data() + version.size();
          p = g_utf8_next_char(p)) {
         const gunichar c = g_utf8_get_char(p);
         if (c == '/' || c == '\\' || g_unichar_iscntrl(c)) return false;
     }
-    const std::string name = std::string(kFileStem + 1) + version + kFileEnding;
-    return name != "." && name != "..";
+    // The stem keeps the name from ever being "." or ".."; it must still fit one directory
+    // entry together with the partial file's ending, or no download could ever complete.
+    const std::string partialName =
+        std::string(kFileStem + 1) + version + kFileEnding + kPartialEnding;
+    return partialName.size() <= NAME_MAX;
 }
 
 std::string InstallerFileName(const UpdateInfo& info) {

@@ -35,8 +35,8 @@ UpdateInfo ParseUpdateInfo(const std::string& reply,
 // when the version could not stay a single name inside the folder.
 std::string InstallerFileName(const UpdateInfo& info);
 
-// Whether version can go into the file name: no separator, no control character (NUL
-// included), and the name stays a single entry inside the folder.
+// Whether version can go into the file name: valid text without a separator or a control
+// character (NUL included), short enough for the name and its partial file to be created.
 bool IsSafeVersionForFileName(const std::string& version);
 
 // The document as one compact line for the page: members by name, one LF at the end.

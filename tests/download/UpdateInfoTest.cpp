@@ -135,6 +135,15 @@ TEST(InstallerFileName, VersionThatCouldLeaveTheFolderIsLeftOutOfTheName) {
     }
 }
 
+TEST(InstallerFileName, VersionTooLongForADirectoryEntryIsLeftOutOfTheName) {
+    // "myvelmora_setup" + version + ".exe.df" must fit the 255 bytes of one entry.
+    EXPECT_TRUE(IsSafeVersionForFileName(std::string(233, 'v')));
+    EXPECT_FALSE(IsSafeVersionForFileName(std::string(234, 'v')));
+    const UpdateInfo info =
+        ParseUpdateInfo(R"({"url":"u","version":")" + std::string(300, 'v') + "\"}", kFallback);
+    EXPECT_EQ(InstallerFileName(info), "/myvelmora_setup.exe");
+}
+
 TEST(InstallerFileName, OrdinaryVersionsKeepTheirName) {
     for (const std::string version : {"2.0", "1..2", "..", "v 3 (beta)", "10.0.1-rc1"}) {
         SCOPED_TRACE(version);
