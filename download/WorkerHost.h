@@ -11,7 +11,7 @@
 constexpr unsigned MB_OK_ICONEXCLAMATION_SETFOREGROUND = 0x00010030;
 
 class CWorkerHost {
-public:
+  public:
     virtual ~CWorkerHost() = default;
 
     virtual WindowHandle GetSafeHwnd() const = 0;
