@@ -81,7 +81,10 @@ bool CDownloaderDlg::OnInitDialog() {
     gtk_window_set_title(GTK_WINDOW(m_window), kTitle);
 
     ApplyWindowShape(m_window, kWidth, kHeight);
-    StartWorker();
+    // The first worker starts once the page has loaded: calls made before that are lost, and
+    // the size, the version and above all the failure view with its Retry button are each
+    // reported only once, often sooner than the engine needs to bring the page up.
+    m_firstWorkerPending = true;
     return true;
 }
 
@@ -99,6 +102,12 @@ void CDownloaderDlg::EndDialog(int result) {
 
 void CDownloaderDlg::OnPageReadyChanged(bool ready) {
     m_bridge->SetPageReady(ready);
+}
+
+void CDownloaderDlg::OnPageLoadEnded() {
+    if (!m_firstWorkerPending) return;
+    m_firstWorkerPending = false;
+    StartWorker();
 }
 
 void CDownloaderDlg::InvokeScript(const std::string& name, const std::vector<std::string>& args) {

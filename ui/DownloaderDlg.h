@@ -77,6 +77,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     bool OnInitDialog();
     void OnDestroy();
     void OnPageReadyChanged(bool ready) override;
+    void OnPageLoadEnded() override;
     void StartWorker();
 
     LRESULT WindowProc(unsigned msg, WPARAM wParam, LPARAM lParam);
@@ -90,6 +91,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     GtkWidget* m_window = nullptr;
     GMainLoop* m_loop = nullptr;
     bool m_ended = false;
+    bool m_firstWorkerPending = false;
     int m_result = IDCANCEL;
     WindowHandle m_queue;
     CWindowTag m_windowTag;

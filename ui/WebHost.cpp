@@ -139,8 +139,9 @@ void CWebHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer sel
     if (event == WEBKIT_LOAD_STARTED) {
         host->m_loadFailed = false;
         host->m_site.OnPageReadyChanged(false);
-    } else if (event == WEBKIT_LOAD_FINISHED && !host->m_loadFailed) {
-        host->m_site.OnPageReadyChanged(true);
+    } else if (event == WEBKIT_LOAD_FINISHED) {
+        if (!host->m_loadFailed) host->m_site.OnPageReadyChanged(true);
+        host->m_site.OnPageLoadEnded();
     }
 }
 

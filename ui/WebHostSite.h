@@ -19,6 +19,8 @@ class CWebHostSite {
 
     // The page finished loading (true) or a new load began (false).
     virtual void OnPageReadyChanged(bool ready) = 0;
+    // A load has ended, whether the page came up or not.
+    virtual void OnPageLoadEnded() = 0;
     // A command of the window menu was chosen.
     virtual void OnSysCommand(unsigned nID) = 0;
 };

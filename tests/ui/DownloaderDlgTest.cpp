@@ -256,6 +256,24 @@ TEST(DownloaderDlgLoading, CallsBeforeThePageIsReadyAreLost) {
     EXPECT_EQ(window.Eval("document.getElementById('speed').textContent"), ",下载速度 2.00 KB/s");
 }
 
+TEST(DownloaderDlgLoading, FirstWorkerReportsToALoadedPage) {
+    if (!InitGtkForTests()) GTEST_SKIP() << "no display";
+    std::atomic<bool> reported{false};
+    WindowUnderTest window([&](CWorkerHost* host) {
+        // What an offline start sends at once: it must not be lost to a page still loading.
+        PostMessage(host->GetSafeHwnd(), WM_UPDATE_FILESIZE, 0, 41943040);
+        SendDownFail(host->GetSafeHwnd(), "网络连接失败！");
+        reported = true;
+        return 0u;
+    });
+    EXPECT_EQ(window.Dlg().WorkersStarted(), 0u);
+    ASSERT_TRUE(window.WaitUntil([&] { return reported.load(); }));
+    EXPECT_EQ(window.Eval("document.getElementById('download_fail').textContent"),
+              "网络连接失败！");
+    EXPECT_NE(window.Eval("getComputedStyle(document.getElementById('retry')).display"), "none");
+    EXPECT_EQ(window.Eval("document.getElementById('filesize').textContent"), "/40.00M");
+}
+
 // Starting the installer: a recording xdg-open first on PATH writes each call to a file.
 class InstallerStartTest : public DownloaderDlgTest {
   protected:
