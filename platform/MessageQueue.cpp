@@ -15,8 +15,21 @@ struct CMessageQueue::Item {
     std::shared_ptr<Pending> pending;  // set for Send() and Call()
 };
 
+namespace {
+// A source that is dispatched only when armed (ready time 0). Disarmed before the callback
+// runs, so a message queued while the queue drains arms it again.
+gboolean DispatchWhenArmed(GSource* source, GSourceFunc callback, gpointer data) {
+    g_source_set_ready_time(source, -1);
+    return callback(data);
+}
+
+GSourceFuncs g_wakeFuncs = {nullptr, nullptr, DispatchWhenArmed, nullptr, nullptr, nullptr};
+}  // namespace
+
 std::shared_ptr<CMessageQueue> CMessageQueue::Create(GMainContext* context, Handler handler) {
-    return std::shared_ptr<CMessageQueue>(new CMessageQueue(context, std::move(handler)));
+    std::shared_ptr<CMessageQueue> queue(new CMessageQueue(context, std::move(handler)));
+    queue->AttachWakeSource();
+    return queue;
 }
 
 CMessageQueue::CMessageQueue(GMainContext* context, Handler handler)
@@ -25,7 +38,22 @@ CMessageQueue::CMessageQueue(GMainContext* context, Handler handler)
       m_handler(std::move(handler)) {}
 
 CMessageQueue::~CMessageQueue() {
+    g_source_destroy(m_wakeSource);
+    g_source_unref(m_wakeSource);
     g_main_context_unref(m_context);
+}
+
+void CMessageQueue::AttachWakeSource() {
+    m_wakeSource = g_source_new(&g_wakeFuncs, sizeof(GSource));
+    g_source_set_priority(m_wakeSource, G_PRIORITY_DEFAULT);
+    g_source_set_ready_time(m_wakeSource, -1);
+    // A handler's nested loop (a modal box) must go on draining the queue.
+    g_source_set_can_recurse(m_wakeSource, TRUE);
+    // The source holds a weak reference only: a queue that is gone is simply not drained.
+    g_source_set_callback(
+        m_wakeSource, &CMessageQueue::OnWake, new std::weak_ptr<CMessageQueue>(weak_from_this()),
+        [](gpointer data) { delete static_cast<std::weak_ptr<CMessageQueue>*>(data); });
+    g_source_attach(m_wakeSource, m_context);
 }
 
 bool CMessageQueue::Post(unsigned msg, WPARAM wParam, LPARAM lParam) {
@@ -74,19 +102,12 @@ bool CMessageQueue::Enqueue(Item item) {
 void CMessageQueue::ScheduleWake() {
     if (m_wakeScheduled) return;
     m_wakeScheduled = true;
-    // The source holds a weak reference only: a queue that is gone is simply not drained.
-    GSource* source = g_idle_source_new();
-    g_source_set_priority(source, G_PRIORITY_DEFAULT);
-    g_source_set_callback(
-        source, &CMessageQueue::OnWake, new std::weak_ptr<CMessageQueue>(weak_from_this()),
-        [](gpointer data) { delete static_cast<std::weak_ptr<CMessageQueue>*>(data); });
-    g_source_attach(source, m_context);
-    g_source_unref(source);
+    g_source_set_ready_time(m_wakeSource, 0);  // thread-safe; wakes the window thread
 }
 
 gboolean CMessageQueue::OnWake(gpointer data) {
     if (auto self = static_cast<std::weak_ptr<CMessageQueue>*>(data)->lock()) self->Drain();
-    return G_SOURCE_REMOVE;
+    return G_SOURCE_CONTINUE;
 }
 
 void CMessageQueue::Drain() {

@@ -45,6 +45,7 @@ class CMessageQueue : public std::enable_shared_from_this<CMessageQueue> {
     struct Item;
 
     CMessageQueue(GMainContext* context, Handler handler);
+    void AttachWakeSource();
     bool Enqueue(Item item);  // caller holds m_mutex
     void ScheduleWake();      // caller holds m_mutex
     static gboolean OnWake(gpointer data);
@@ -52,6 +53,9 @@ class CMessageQueue : public std::enable_shared_from_this<CMessageQueue> {
     LRESULT Wait(const std::shared_ptr<Pending>& pending, std::unique_lock<std::mutex>& lock);
 
     GMainContext* m_context;
+    // Made once, on the creating thread, and only armed by senders: everything a handler sees
+    // is handed over under m_mutex, never through data that GLib passes between threads.
+    GSource* m_wakeSource = nullptr;
     Handler m_handler;
     mutable std::mutex m_mutex;
     std::condition_variable m_handled;
