@@ -59,6 +59,8 @@ CWebHost::CWebHost(CWebHostSite& site)
     g_signal_connect(m_view.get(), "load-failed", G_CALLBACK(&CWebHost::OnLoadFailed), this);
     g_signal_connect(m_view.get(), "context-menu", G_CALLBACK(&CWebHost::OnContextMenu), this);
     g_signal_connect(m_view.get(), "decide-policy", G_CALLBACK(&CWebHost::OnDecidePolicy), this);
+    g_signal_connect(m_view.get(), "web-process-terminated",
+                     G_CALLBACK(&CWebHost::OnWebProcessTerminated), this);
 }
 
 CWebHost::~CWebHost() {
@@ -94,7 +96,20 @@ void CWebHost::SetUpContent() {
 
 void CWebHost::Load(const char* uri) {
     m_loadFailed = false;
+    m_pageUri = uri;
     webkit_web_view_load_uri(m_view.get(), uri);
+}
+
+void CWebHost::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                      gpointer self) {
+    // The page is gone with its process: calls are lost until a new one is up. A download in
+    // progress goes on, so the page comes back (a few times at most) to show it.
+    constexpr int kMaxRestarts = 3;
+    auto* host = static_cast<CWebHost*>(self);
+    host->m_site.OnPageReadyChanged(false);
+    if (host->m_pageUri.empty() || host->m_restarts >= kMaxRestarts) return;
+    ++host->m_restarts;
+    host->Load(host->m_pageUri.c_str());
 }
 
 void CWebHost::AppendMenuSeparator() {

@@ -42,6 +42,8 @@ class CWebHost {
     static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer self);
     static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
                                   WebKitHitTestResult*, gpointer self);
+    static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                       gpointer self);
     static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                    WebKitPolicyDecisionType type, gpointer self);
     static void OnExitMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
@@ -58,4 +60,6 @@ class CWebHost {
     GObjectPtr<WebKitWebView> m_view;
     std::vector<MenuEntry> m_menu;
     bool m_loadFailed = false;
+    std::string m_pageUri;
+    int m_restarts = 0;
 };

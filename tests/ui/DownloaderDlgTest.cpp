@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "WindowUnderTest.h"
 #include "app/DownloaderApp.h"
@@ -18,6 +19,19 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+// The texts of every label under widget, each followed by '|', in widget order.
+std::string LabelTexts(GtkWidget* widget) {
+    std::string texts;
+    if (GTK_IS_LABEL(widget)) texts = std::string(gtk_label_get_text(GTK_LABEL(widget))) + "|";
+    if (GTK_IS_CONTAINER(widget)) {
+        GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+        for (GList* child = children; child; child = child->next)
+            texts += LabelTexts(GTK_WIDGET(child->data));
+        g_list_free(children);
+    }
+    return texts;
+}
 
 class DownloaderDlgTest : public ::testing::Test {
   protected:
@@ -214,6 +228,7 @@ TEST_F(DownloaderDlgTest, SystemCommandWithLowBitsOpensTheAboutBox) {
                 if (g_strcmp0(gtk_window_get_title(win), CAboutDlg::kCaption) != 0) continue;
                 if (!gtk_widget_get_visible(GTK_WIDGET(win))) continue;
                 seen->opened = true;
+                seen->labels = LabelTexts(GTK_WIDGET(win));
                 gtk_dialog_response(GTK_DIALOG(win), GTK_RESPONSE_OK);
             }
             g_list_free(windows);
@@ -222,6 +237,8 @@ TEST_F(DownloaderDlgTest, SystemCommandWithLowBitsOpensTheAboutBox) {
         &seen);
     Dlg().OnSysCommand(0x0013);
     EXPECT_TRUE(seen.opened);
+    EXPECT_EQ(seen.labels.find("Downloader，1.0 版|"), 0u) << seen.labels;
+    EXPECT_NE(seen.labels.find("|确定|"), std::string::npos) << seen.labels;
     EXPECT_FALSE(Dlg().IsEnded());
 }
 
@@ -233,7 +250,7 @@ TEST_F(DownloaderDlgTest, PageHasItsLibraryStyleAndPictures) {
     EXPECT_EQ(Eval("Array.prototype.every.call(document.images, function (img) {"
                    "  return img.complete && img.naturalWidth > 0; })"),
               "true");
-    EXPECT_EQ(Eval("document.images.length > 1"), "true");
+    EXPECT_EQ(Eval("document.querySelector('.head_info img').naturalWidth"), "68");
     // The page read its parameters through the getter when it was ready.
     EXPECT_TRUE(TheApp().AppParams.Contains("Version"));
     EXPECT_TRUE(TheApp().AppParams.Contains("Channel"));
@@ -274,7 +291,43 @@ TEST(DownloaderDlgLoading, FirstWorkerReportsToALoadedPage) {
     EXPECT_EQ(window.Eval("document.getElementById('filesize').textContent"), "/40.00M");
 }
 
-// Starting the installer: a recording xdg-open first on PATH writes each call to a file.
+TEST_F(DownloaderDlgTest, PageComesBackWhenItsProcessEnds) {
+    webkit_web_view_terminate_web_process(Dlg().WebView());
+    ASSERT_TRUE(window->WaitUntil([&] { return !Dlg().IsPageReady(); }));
+    ASSERT_TRUE(window->WaitForPage());
+    window->PostAndSettle(WM_UPDATE_SPEED, 0, 5);
+    EXPECT_EQ(Text("#speed"), ",下载速度 5.00 KB/s");
+}
+
+TEST_F(DownloaderDlgTest, WorkerMessageBoxWaitsForTheUser) {
+    std::atomic<bool> returned{false};
+    g_timeout_add(
+        50,
+        +[](gpointer) {
+            GList* windows = gtk_window_list_toplevels();
+            bool answered = false;
+            for (GList* item = windows; item; item = item->next) {
+                if (!GTK_IS_MESSAGE_DIALOG(item->data)) continue;
+                if (!gtk_widget_get_visible(GTK_WIDGET(item->data))) continue;
+                if (LabelTexts(GTK_WIDGET(item->data)).find("网络连接失败") == std::string::npos)
+                    continue;
+                gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_OK);
+                answered = true;
+            }
+            g_list_free(windows);
+            return answered ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+        },
+        nullptr);
+    std::thread worker([&] {
+        Dlg().MessageBox("网络连接失败！", "提示", MB_OK_ICONEXCLAMATION_SETFOREGROUND);
+        returned = true;
+    });
+    EXPECT_TRUE(window->WaitUntil([&] { return returned.load(); }));
+    worker.join();
+}
+
+// Starting the installer and opening links: a recording xdg-open first on PATH writes each
+// call to a file.
 class InstallerStartTest : public DownloaderDlgTest {
   protected:
     void SetUp() override {
@@ -324,6 +377,14 @@ TEST_F(InstallerStartTest, NothingStartsAfterThePageLeaves) {
     window->PostAndSettle(WM_UPDATE_PROGRESS, 0, 100);
     WaitForCalls();
     EXPECT_EQ(Calls(), "");
+}
+
+TEST_F(InstallerStartTest, VersionDetailsOpenInTheBrowserAndThePageStays) {
+    Eval("document.getElementById('versiondetails').click(); 1");
+    WaitForCalls();
+    EXPECT_EQ(Calls(), "http://" DOWNLOADER_WEB_HOST_FOR_TESTS "/dunasotool/index.php?act=pc\n");
+    EXPECT_EQ(Eval("typeof jsUpdateProgress"), "function");
+    EXPECT_FALSE(Dlg().IsEnded());
 }
 
 }  // namespace
