@@ -326,6 +326,65 @@ TEST_F(DownloaderDlgTest, WorkerMessageBoxWaitsForTheUser) {
     worker.join();
 }
 
+TEST_F(DownloaderDlgTest, ContextMenuEndsWithTheAboutEntry) {
+    struct Seen {
+        bool shown = false;
+        bool separatorBefore = false;
+        GAction* about = nullptr;
+    } seen;
+    // Runs after the host's own handler, looks at the finished menu and keeps it from showing.
+    g_signal_connect_after(Dlg().WebView(), "context-menu",
+                           G_CALLBACK(+[](WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
+                                          WebKitHitTestResult*, gpointer data) {
+                               auto* seen = static_cast<Seen*>(data);
+                               seen->shown = true;
+                               const guint count = webkit_context_menu_get_n_items(menu);
+                               if (count < 2) return TRUE;
+                               seen->separatorBefore = webkit_context_menu_item_is_separator(
+                                   webkit_context_menu_get_item_at_position(menu, count - 2));
+                               GAction* action = webkit_context_menu_item_get_gaction(
+                                   webkit_context_menu_get_item_at_position(menu, count - 1));
+                               seen->about = action ? G_ACTION(g_object_ref(action)) : nullptr;
+                               return TRUE;
+                           }),
+                           &seen);
+    GtkWidget* view = GTK_WIDGET(Dlg().WebView());
+    GdkSeat* seat = gdk_display_get_default_seat(gtk_widget_get_display(view));
+    for (GdkEventType type : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE}) {
+        GdkEvent* event = gdk_event_new(type);
+        event->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(view)));
+        event->button.button = 3;
+        event->button.x = 300;
+        event->button.y = 200;
+        event->button.time = GDK_CURRENT_TIME;
+        gdk_event_set_device(event, gdk_seat_get_pointer(seat));
+        gtk_widget_event(view, event);
+        gdk_event_free(event);
+    }
+    ASSERT_TRUE(window->WaitUntil([&] { return seen.shown; }, 5s));
+    EXPECT_TRUE(seen.separatorBefore);
+    ASSERT_NE(seen.about, nullptr);
+
+    bool aboutOpened = false;
+    g_timeout_add(
+        100,
+        +[](gpointer data) {
+            GList* windows = gtk_window_list_toplevels();
+            for (GList* item = windows; item; item = item->next) {
+                if (g_strcmp0(gtk_window_get_title(GTK_WINDOW(item->data)), CAboutDlg::kCaption))
+                    continue;
+                *static_cast<bool*>(data) = true;
+                gtk_dialog_response(GTK_DIALOG(item->data), GTK_RESPONSE_OK);
+            }
+            g_list_free(windows);
+            return *static_cast<bool*>(data) ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+        },
+        &aboutOpened);
+    g_action_activate(seen.about, nullptr);
+    EXPECT_TRUE(aboutOpened);
+    g_object_unref(seen.about);
+}
+
 // Starting the installer and opening links: a recording xdg-open first on PATH writes each
 // call to a file.
 class InstallerStartTest : public DownloaderDlgTest {
