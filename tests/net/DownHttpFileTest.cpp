@@ -213,6 +213,11 @@ TEST_F(DownHttpFile, PostsSizeThenProgressPerBlockThenCompletion) {
         done = all[i].wParam;
     }
     EXPECT_GT(done + 4096, 300000u);  // the last block, at 100 %, is announced by completion
+    auto seen = server.Requests();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].Header("Accept"), "*/*");
+    EXPECT_EQ(seen[0].Header("User-Agent"), "Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)");
+    EXPECT_EQ(seen[0].range, "bytes=1000-");
 }
 
 TEST_F(DownHttpFile, RefusesOtherSchemesWithoutTouchingAnything) {
