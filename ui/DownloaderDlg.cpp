@@ -81,7 +81,7 @@ bool CDownloaderDlg::OnInitDialog() {
     gtk_window_set_title(GTK_WINDOW(m_window), kTitle);
 
     ApplyWindowShape(m_window, kWidth, kHeight);
-    // The first worker starts once the page has loaded: calls made before that are lost, and
+    // The first worker starts once the page is ready: calls made before that are lost, and
     // the size, the version and above all the failure view with its Retry button are each
     // reported only once, often sooner than the engine needs to bring the page up.
     m_firstWorkerPending = true;
@@ -102,9 +102,14 @@ void CDownloaderDlg::EndDialog(int result) {
 
 void CDownloaderDlg::OnPageReadyChanged(bool ready) {
     m_bridge->SetPageReady(ready);
+    if (ready) StartFirstWorker();
 }
 
 void CDownloaderDlg::OnPageLoadEnded() {
+    StartFirstWorker();
+}
+
+void CDownloaderDlg::StartFirstWorker() {
     if (!m_firstWorkerPending) return;
     m_firstWorkerPending = false;
     StartWorker();

@@ -78,6 +78,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     void OnDestroy();
     void OnPageReadyChanged(bool ready) override;
     void OnPageLoadEnded() override;
+    void StartFirstWorker();
     void StartWorker();
 
     LRESULT WindowProc(unsigned msg, WPARAM wParam, LPARAM lParam);

@@ -24,6 +24,7 @@ const char* ExternalScriptSource() {
     _velmora_MoveTitleBar: function (x, y) { post('velmoraMoveTitleBar', [int32(x), int32(y)]); },
     _velmora_Retry: function () { post('velmoraRetry', 0); }
   };
+  document.addEventListener('DOMContentLoaded', function () { post('velmoraPageReady', 0); });
   try {
     Object.defineProperty(window, 'external', { value: external, configurable: true });
   } catch (e) {

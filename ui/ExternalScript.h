@@ -6,6 +6,9 @@
 inline constexpr char kOnExitHandler[] = "velmoraOnExit";
 inline constexpr char kMoveTitleBarHandler[] = "velmoraMoveTitleBar";
 inline constexpr char kRetryHandler[] = "velmoraRetry";
+// Not part of window.external: the script tells the host when the document's own scripts
+// have run, which can be long before its last subresource (the advertisement) has loaded.
+inline constexpr char kPageReadyHandler[] = "velmoraPageReady";
 
 // The script that defines window.external; injected into the top frame at document start.
 const char* ExternalScriptSource();

@@ -20,7 +20,7 @@ class CScriptBridge {
     CScriptBridge(const CScriptBridge&) = delete;
     CScriptBridge& operator=(const CScriptBridge&) = delete;
 
-    // A page has finished loading (true) or a new one has started (false: calls are lost
+    // A page's scripts have run (true) or the page is gone (false: calls are lost
     // until it is ready, and what was collected for the old page is dropped).
     void SetPageReady(bool ready);
     bool IsPageReady() const { return m_ready; }

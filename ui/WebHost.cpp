@@ -66,7 +66,8 @@ CWebHost::CWebHost(CWebHostSite& site)
 CWebHost::~CWebHost() {
     g_signal_handlers_disconnect_by_data(m_view.get(), this);
     g_signal_handlers_disconnect_by_data(m_content.get(), this);
-    for (const char* name : {kOnExitHandler, kMoveTitleBarHandler, kRetryHandler})
+    for (const char* name :
+         {kOnExitHandler, kMoveTitleBarHandler, kRetryHandler, kPageReadyHandler})
         webkit_user_content_manager_unregister_script_message_handler(m_content.get(), name);
 }
 
@@ -85,6 +86,7 @@ void CWebHost::SetUpContent() {
         {kOnExitHandler, G_CALLBACK(&CWebHost::OnExitMessage)},
         {kMoveTitleBarHandler, G_CALLBACK(&CWebHost::OnMoveTitleBarMessage)},
         {kRetryHandler, G_CALLBACK(&CWebHost::OnRetryMessage)},
+        {kPageReadyHandler, G_CALLBACK(&CWebHost::OnPageReadyMessage)},
     };
     for (const auto& handler : handlers) {
         // Connected before registering, so that no message can arrive unheard.
@@ -106,7 +108,7 @@ void CWebHost::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminatio
     // progress goes on, so the page comes back (a few times at most) to show it.
     constexpr int kMaxRestarts = 3;
     auto* host = static_cast<CWebHost*>(self);
-    host->m_site.OnPageReadyChanged(false);
+    host->SetPageReady(false);
     if (host->m_pageUri.empty() || host->m_restarts >= kMaxRestarts) return;
     ++host->m_restarts;
     host->Load(host->m_pageUri.c_str());
@@ -149,13 +151,19 @@ void CWebHost::AnswerSchemeRequest(WebKitURISchemeRequest* request) {
                                      contentType.c_str());
 }
 
+void CWebHost::SetPageReady(bool ready) {
+    if (ready == m_pageReady) return;
+    m_pageReady = ready;
+    m_site.OnPageReadyChanged(ready);
+}
+
 void CWebHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self) {
     auto* host = static_cast<CWebHost*>(self);
     if (event == WEBKIT_LOAD_STARTED) {
         host->m_loadFailed = false;
-        host->m_site.OnPageReadyChanged(false);
+        host->SetPageReady(false);
     } else if (event == WEBKIT_LOAD_FINISHED) {
-        if (!host->m_loadFailed) host->m_site.OnPageReadyChanged(true);
+        if (!host->m_loadFailed) host->SetPageReady(true);
         host->m_site.OnPageLoadEnded();
     }
 }
@@ -220,4 +228,12 @@ void CWebHost::OnMoveTitleBarMessage(WebKitUserContentManager*, WebKitJavascript
 
 void CWebHost::OnRetryMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self) {
     static_cast<CWebHost*>(self)->m_site.Retry();
+}
+
+void CWebHost::OnPageReadyMessage(WebKitUserContentManager*, WebKitJavascriptResult*,
+                                  gpointer self) {
+    auto* host = static_cast<CWebHost*>(self);
+    // A document that is still loading may be an error page: only a page that has not failed
+    // and whose load has started here counts.
+    if (!host->m_loadFailed) host->SetPageReady(true);
 }

@@ -50,6 +50,10 @@ class CWebHost {
     static void OnMoveTitleBarMessage(WebKitUserContentManager*, WebKitJavascriptResult* message,
                                       gpointer self);
     static void OnRetryMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
+    static void OnPageReadyMessage(WebKitUserContentManager*, WebKitJavascriptResult*,
+                                   gpointer self);
+
+    void SetPageReady(bool ready);
 
     void AnswerSchemeRequest(WebKitURISchemeRequest* request);
     void SetUpContent();
@@ -60,6 +64,7 @@ class CWebHost {
     GObjectPtr<WebKitWebView> m_view;
     std::vector<MenuEntry> m_menu;
     bool m_loadFailed = false;
+    bool m_pageReady = false;
     std::string m_pageUri;
     int m_restarts = 0;
 };

@@ -17,9 +17,11 @@ class CWebHostSite {
     // window.external._velmora_Retry()
     virtual void Retry() = 0;
 
-    // The page finished loading (true) or a new load began (false).
+    // The page's scripts have run, so its functions can be called (true: at the document's
+    // DOMContentLoaded, or when the load finishes if that comes first), or the page is gone
+    // (false: a new load began or its process ended).
     virtual void OnPageReadyChanged(bool ready) = 0;
-    // A load has ended, whether the page came up or not.
+    // A load has finished, whether the page came up or not.
     virtual void OnPageLoadEnded() = 0;
     // A command of the window menu was chosen.
     virtual void OnSysCommand(unsigned nID) = 0;

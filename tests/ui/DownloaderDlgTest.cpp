@@ -5,10 +5,14 @@
 
 #include <sys/stat.h>
 #include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
+
+#include <httplib.h>
 
 #include "WindowUnderTest.h"
 #include "app/DownloaderApp.h"
@@ -383,6 +387,42 @@ TEST_F(DownloaderDlgTest, ContextMenuEndsWithTheAboutEntry) {
     g_action_activate(seen.about, nullptr);
     EXPECT_TRUE(aboutOpened);
     g_object_unref(seen.about);
+}
+
+TEST(DownloaderDlgLoading, SlowAdvertisementHoldsNothingBack) {
+    if (!InitGtkForTests()) GTEST_SKIP() << "no display";
+    // The web server answers the page's advertisement request only when released, so the
+    // document's load cannot finish; the page's functions are there all the same.
+    std::mutex mutex;
+    std::condition_variable released;
+    bool release = false;
+    httplib::Server server;
+    server.Get("/tools/updateinfo.php", [&](const httplib::Request&, httplib::Response& res) {
+        std::unique_lock lock(mutex);
+        released.wait_for(lock, 20s, [&] { return release; });
+        res.set_content("", "text/javascript");
+    });
+    const std::string host = DOWNLOADER_WEB_HOST_FOR_TESTS;
+    const int port = std::stoi(host.substr(host.rfind(':') + 1));
+    if (!server.bind_to_port("127.0.0.1", port)) GTEST_SKIP() << "web host port is in use";
+    std::thread serving([&] { server.listen_after_bind(); });
+
+    {
+        WindowUnderTest window;
+        EXPECT_TRUE(window.WaitUntil([&] { return window.Dlg().WorkersStarted() == 1; }, 10s));
+        EXPECT_TRUE(window.Dlg().IsPageReady());
+        EXPECT_TRUE(webkit_web_view_is_loading(window.Dlg().WebView()));
+        window.PostAndSettle(WM_UPDATE_SPEED, 0, 9);
+        EXPECT_EQ(window.Eval("document.getElementById('speed').textContent"),
+                  ",下载速度 9.00 KB/s");
+        {
+            std::lock_guard lock(mutex);
+            release = true;
+        }
+        released.notify_all();
+    }
+    server.stop();
+    serving.join();
 }
 
 // Starting the installer and opening links: a recording xdg-open first on PATH writes each
