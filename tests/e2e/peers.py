@@ -35,6 +35,13 @@ def port_open(port=PORT):
         return probe.connect_ex(("127.0.0.1", port)) == 0
 
 
+def claim_port(port=PORT, timeout=90):
+    """Waits for the port to be free (another suite on this machine may hold it for a while);
+    raises when it stays taken."""
+    if not wait_until(lambda: not port_open(port), timeout, 0.2):
+        raise RuntimeError(f"port {port} is taken by another program")
+
+
 def make_installer(folder, mib=4):
     path = os.path.join(folder, "installer.bin")
     return path, write_installer(path, int(mib * (1 << 20)))
@@ -49,8 +56,7 @@ class DemoService:
         command = [sys.executable, os.path.join(DEMO_DIR, "demo_service.py"), "--port",
                    str(PORT), "--file", installer, "--version", version, "--rate", str(rate),
                    "--request-log", self.request_log, "--quiet", *options]
-        if port_open():
-            raise RuntimeError(f"port {PORT} is already taken")
+        claim_port()
         self.process = subprocess.Popen(command, stdout=subprocess.DEVNULL)
         if not wait_until(port_open, 10):
             self.kill()
@@ -76,6 +82,12 @@ class DemoService:
         with open(self.request_log, encoding="utf-8") as source:
             entries = [json.loads(line) for line in source if line.strip()]
         return [e for e in entries if path is None or e["path"] == path]
+
+    def update_requests(self):
+        """The program's update-information requests (the page's advertisement requests and
+        any other visitor's are left out)."""
+        return [e for e in self.requests("/tools/updateinfo.php")
+                if e["query"].get("type") == "all"]
 
     def installer_requests(self):
         return [e for e in self.requests() if e["path"].endswith("myvelmora_setup.exe")]
@@ -125,8 +137,7 @@ class Nginx:
         conf = os.path.join(self.root, "nginx.conf")
         with open(conf, "w", encoding="utf-8") as out:
             out.write(textwrap.dedent(NGINX_CONF).format(root=self.root, port=PORT))
-        if port_open():
-            raise RuntimeError(f"port {PORT} is already taken")
+        claim_port()
         self.process = subprocess.Popen(["nginx", "-p", self.root, "-c", conf, "-e",
                                          os.path.join(self.root, "error.log")],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)

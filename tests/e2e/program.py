@@ -10,9 +10,10 @@ from peers import wait_until
 
 WINDOW_TITLE = "Tavrin手机伴侣"
 BOX_TITLE = "提示"
-# Centres of the page's buttons, in window pixels (the page is drawn for 627 x 467).
-CANCEL_BUTTON = (575, 439)
-RETRY_BUTTON = (493, 439)
+# Points on the page's buttons, in window pixels (the page is drawn for 627 x 467). The buttons
+# sit 16 pixels higher while the figures line is empty; y = 428 is on them either way.
+CANCEL_BUTTON = (575, 428)
+RETRY_BUTTON = (493, 428)
 
 
 def binary():
@@ -85,8 +86,10 @@ def find_windows(title, pid=None):
 
 
 def click(window, x, y):
-    code, _ = xdotool("mousemove", "--window", window, str(x), str(y), "click", "1")
-    return code == 0
+    """Moves the pointer onto (x, y) of window, lets the page see it arrive, then clicks."""
+    code, _ = xdotool("mousemove", "--window", window, str(x), str(y))
+    time.sleep(0.3)
+    return code == 0 and xdotool("click", "1")[0] == 0
 
 
 def dismiss_box(window):

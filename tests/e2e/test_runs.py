@@ -17,7 +17,7 @@ class FullRuns(E2ETestCase):
 
         self.assert_installed()
         self.assert_no_log()
-        update = demo.requests("/tools/updateinfo.php")
+        update = demo.update_requests()
         self.assertEqual(update[0]["query"], {"type": "all", "detail": "1", "version": "velmora",
                                               "channel": "general"})
         (download,) = demo.installer_requests()
