@@ -54,6 +54,7 @@ class E2ETestCase(unittest.TestCase):
         shutil.rmtree(cls.shared, ignore_errors=True)
 
     def setUp(self):
+        self.addCleanup(peers.PortLock().release)
         self.sandbox = Sandbox(self.id().rsplit(".", 1)[-1])
         self.addCleanup(self.sandbox.cleanup)
 

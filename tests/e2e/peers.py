@@ -1,13 +1,15 @@
 """The servers the downloader talks to in the end-to-end tests: the demo service (python3) and
 nginx as an outside server. Both listen on the port compiled into the tested build."""
 
+import fcntl
 import json
-import shutil
 import os
+import shutil
 import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import textwrap
 import time
 
@@ -33,6 +35,29 @@ def port_open(port=PORT):
     with socket.socket() as probe:
         probe.settimeout(0.2)
         return probe.connect_ex(("127.0.0.1", port)) == 0
+
+
+class PortLock:
+    """Machine-wide turn on the port: end-to-end runs from other checkouts on this machine wait
+    for each other instead of meeting each other's servers."""
+
+    PATH = os.path.join(tempfile.gettempdir(), f"downloader-e2e-port-{PORT}.lock")
+
+    def __init__(self, timeout=900):
+        self.file = open(self.PATH, "a+b")
+        if not wait_until(self._try_lock, timeout, 0.2):
+            self.file.close()
+            raise RuntimeError(f"another end-to-end run kept {self.PATH} for {timeout} s")
+
+    def _try_lock(self):
+        try:
+            fcntl.flock(self.file, fcntl.LOCK_EX | fcntl.LOCK_NB)
+            return True
+        except BlockingIOError:
+            return False
+
+    def release(self):
+        self.file.close()
 
 
 def claim_port(port=PORT, timeout=90):

@@ -10,6 +10,7 @@ import unittest
 import program
 from e2e_case import VERSION, E2ETestCase, host_is_online
 from peers import wait_until
+from sandbox import Sandbox
 
 
 def limited_file_size(limit):
@@ -171,11 +172,11 @@ class HostileReplies(E2ETestCase):
         for mode in ("garbage", "deep", "array", "string", "number", "members", "empty",
                      "status500"):
             with self.subTest(mode=mode):
-                demo = self.run_with_reply(mode)
-                self.assert_started_default(demo)
-                demo.stop()
-                self.sandbox = type(self.sandbox)(mode)
+                self.sandbox = Sandbox(mode)
                 self.addCleanup(self.sandbox.cleanup)
+                demo = self.run_with_reply(mode)
+                demo.stop()
+                self.assert_started_default(demo)
 
     def test_huge_reply_is_survived(self):
         self.run_with_reply("huge")

@@ -131,9 +131,18 @@ def parse_args(argv):
     return args
 
 
+class DemoServer(ThreadingHTTPServer):
+    daemon_threads = True
+
+    def handle_error(self, request, client_address):
+        # Clients that hang up (a size query closing after the headers, a killed program) are
+        # part of the job, not errors worth a traceback.
+        if not isinstance(sys.exc_info()[1], ConnectionError):
+            super().handle_error(request, client_address)
+
+
 def make_server(settings):
-    server = ThreadingHTTPServer(("127.0.0.1", settings.port), DemoHandler)
-    server.daemon_threads = True
+    server = DemoServer(("127.0.0.1", settings.port), DemoHandler)
     server.settings = settings
     server.quiet = settings.quiet
     server.base_url = f"http://127.0.0.1:{settings.port}"
