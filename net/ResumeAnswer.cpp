@@ -24,15 +24,15 @@ std::optional<std::string_view> AfterUnit(const std::string& value) {
 }  // namespace
 
 std::optional<std::uint64_t> ContentRangeFirst(const std::string& value) {
-    auto spec = AfterUnit(value);
-    if (!spec) return std::nullopt;
-    return NumberAt(*spec, '-');
+    auto range = AfterUnit(value);
+    if (!range) return std::nullopt;
+    return NumberAt(*range, '-');
 }
 
 std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& value) {
-    auto spec = AfterUnit(value);
-    if (!spec || spec->substr(0, 2) != "*/") return std::nullopt;
-    return NumberAt(spec->substr(2), '\0');
+    auto range = AfterUnit(value);
+    if (!range || range->substr(0, 2) != "*/") return std::nullopt;
+    return NumberAt(range->substr(2), '\0');
 }
 
 ResumeAction DecideResume(long status, std::uint64_t offset,
