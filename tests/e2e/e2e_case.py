@@ -87,10 +87,13 @@ class E2ETestCase(unittest.TestCase):
         self.assertTrue(os.path.exists(path), f"no installer at {path}: {sandbox.files_in(folder)}")
         self.assertEqual(sha256_of(path), self.installer_sha, "installer bytes differ")
         self.assertFalse(os.path.exists(sandbox.partial_path(version, folder)), "partial left")
+        # xdg-open is spawned detached, so its record may land after the program has ended.
+        peers.wait_until(sandbox.opened, 10)
         opened = [(os.path.normpath(p), s) for p, s in sandbox.opened()]
         self.assertEqual(opened, [(path, self.installer_sha)])
 
     def assert_nothing_started(self):
+        peers.wait_until(self.sandbox.opened, 0.5)  # a start just made is recorded by now
         self.assertEqual(self.sandbox.opened(), [], "something was started")
 
     def assert_partial_is_prefix(self, version=VERSION, folder=None, at_least=1):

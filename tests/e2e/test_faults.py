@@ -86,6 +86,23 @@ class TransferFaults(E2ETestCase):
         self.assert_installed()
         self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={kept}-")
 
+    def test_stall_times_out_into_the_failure_view_and_retry_resumes(self):
+        stall_at = 512 * 1024
+        demo = self.start_demo("--stall-after", str(stall_at))
+        run = self.start_program()
+        self.assertTrue(self.wait_partial(stall_at))
+        # 30 s without a byte fail the transfer; the failure view then offers Retry.
+        wait_until(lambda: False, 33)
+        self.assertTrue(run.alive())
+        self.assert_nothing_started()
+        self.assertEqual(self.assert_partial_is_prefix(), stall_at)
+        demo.stop()
+
+        demo = self.start_demo()
+        self.retry_until_installed(run, demo)
+        self.assert_installed()
+        self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={stall_at}-")
+
     def test_stalled_server_and_cancel_closes_at_once_keeping_the_bytes(self):
         stall_at = 512 * 1024
         self.start_demo("--stall-after", str(stall_at))
@@ -138,6 +155,16 @@ class TransferFaults(E2ETestCase):
         self.retry_until_installed(run, demo)
         self.assert_installed()
 
+    def test_stale_copy_with_wrong_bytes_is_replaced_not_started(self):
+        stale = bytes(len(self.installer_bytes))  # the right size, the wrong bytes
+        with open(self.sandbox.installer_path(VERSION), "wb") as out:
+            out.write(stale)
+        demo = self.start_demo()
+        self.wait_exit(self.start_program())
+
+        self.assert_installed()
+        self.assertTrue(any(r["complete"] and r["sent"] for r in demo.installer_requests()))
+
     def test_download_with_a_wrong_digest_is_not_started(self):
         demo = self.start_demo("--reply", "badsha")
         run = self.start_program()
@@ -180,6 +207,7 @@ class HostileReplies(E2ETestCase):
 
     def test_huge_reply_is_survived(self):
         self.run_with_reply("huge")
+        wait_until(self.sandbox.opened, 10)
         opened = self.sandbox.opened()
         self.assertEqual(len(opened), 1)
         path, digest = opened[0]

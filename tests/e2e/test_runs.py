@@ -79,6 +79,17 @@ class FullRuns(E2ETestCase):
                         "the installer was transferred again")
         self.assertEqual(self.sandbox.files_in(), [f"myvelmora_setup{VERSION}.exe"])
 
+    def test_partial_that_already_holds_everything_is_finished_without_a_body(self):
+        with open(self.sandbox.partial_path(VERSION), "wb") as out:
+            out.write(self.installer_bytes)
+        demo = self.start_demo()
+        self.wait_exit(self.start_program())
+
+        self.assert_installed()
+        (request,) = demo.installer_requests()
+        self.assertEqual((request["range"], request["status"], request["sent"]),
+                         (f"bytes={len(self.installer_bytes)}-", 416, 0))
+
     def test_second_start_is_refused_while_the_first_window_is_up(self):
         self.start_demo(rate=0.25)
         first = self.start_program()
