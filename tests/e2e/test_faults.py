@@ -87,6 +87,22 @@ class TransferFaults(E2ETestCase):
         self.assert_installed()
         self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={kept}-")
 
+    def test_answer_cut_short_is_kept_and_retry_resumes(self):
+        cut_at = 1 << 20
+        demo = self.start_demo("--close-after", str(cut_at))
+        run = self.start_program()
+        self.assertTrue(self.wait_partial(cut_at))
+        time.sleep(1)
+        self.assertTrue(run.alive())
+        self.assert_nothing_started()
+        self.assertEqual(self.assert_partial_is_prefix(), cut_at)
+        demo.stop()
+
+        demo = self.start_demo()
+        self.retry_until_installed(run, demo)
+        self.assert_installed()
+        self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={cut_at}-")
+
     def test_stall_times_out_into_the_failure_view_and_retry_resumes(self):
         stall_at = 512 * 1024
         demo = self.start_demo("--stall-after", str(stall_at))
