@@ -87,7 +87,8 @@ def details_page(version):
 <html><head><meta charset="utf-8"><title>Tavrin手机伴侣 V{v}</title></head>
 <body style="font-family:sans-serif;max-width:40em;margin:2em auto">
 <h1>Tavrin手机伴侣 V{v}</h1>
-<ul><li>更快的连接</li><li>更稳的传输</li><li>Demo build served by the local demo service.</li></ul>
+<ul><li>更快的连接</li><li>更稳的传输</li>
+<li>Demo build served by the local demo service.</li></ul>
 </body></html>
 """
     return 200, "text/html; charset=utf-8", body.encode()
