@@ -204,13 +204,13 @@ gboolean CWebHost::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision
         webkit_navigation_policy_decision_get_navigation_action(navigation);
     const char* uri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     const bool newWindow = type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION;
-    const bool linkAway = webkit_navigation_action_get_navigation_type(action) ==
-                              WEBKIT_NAVIGATION_TYPE_LINK_CLICKED &&
-                          !IsOwnAddress(uri);
-    if (!newWindow && !linkAway) return FALSE;
-    // The window only ever shows its own page: links open in the user's browser, and no
-    // other page gets to see window.external.
-    if (IsWebAddress(uri)) ShellOpen(uri);
+    if (!newWindow && IsOwnAddress(uri)) return FALSE;
+    // The window only ever shows its own page, so no other page gets to see window.external:
+    // links open in the user's browser, and a navigation the page did not ask the user for
+    // (a script in the advertisement setting location, say) goes nowhere.
+    const bool linkClicked =
+        webkit_navigation_action_get_navigation_type(action) == WEBKIT_NAVIGATION_TYPE_LINK_CLICKED;
+    if ((newWindow || linkClicked) && IsWebAddress(uri)) ShellOpen(uri);
     webkit_policy_decision_ignore(decision);
     return TRUE;
 }

@@ -486,4 +486,22 @@ TEST_F(InstallerStartTest, VersionDetailsOpenInTheBrowserAndThePageStays) {
     EXPECT_FALSE(Dlg().IsEnded());
 }
 
+TEST_F(InstallerStartTest, ScriptNavigationAwayGoesNowhere) {
+    // What a hostile advertisement fragment could run: the page must stay, and no other page
+    // may receive window.external.
+    httplib::Server elsewhere;
+    elsewhere.Get("/", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html><body>elsewhere</body></html>", "text/html");
+    });
+    const int port = elsewhere.bind_to_any_port("127.0.0.1");
+    std::thread serving([&] { elsewhere.listen_after_bind(); });
+    Eval("location.href = 'http://127.0.0.1:" + std::to_string(port) + "/'; 1");
+    WaitForCalls();
+    elsewhere.stop();
+    serving.join();
+    EXPECT_EQ(Calls(), "");
+    EXPECT_EQ(Eval("typeof jsUpdateProgress"), "function");
+    EXPECT_EQ(Eval("location.protocol"), "res:");
+}
+
 }  // namespace
