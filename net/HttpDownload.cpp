@@ -72,8 +72,8 @@ int CHttp::DownHttpFile(const WindowHandle& hwnd, const std::string& url,
             std::string message = url + ":file not exist！";
             throw Except(__FILE__, kFunction, __LINE__, "%s", message.c_str());
         }
-        ResumeAction action =
-            DecideResume(status, offset, m_pHttpFile->ResponseHeader("Content-Range"));
+        const auto contentRange = m_pHttpFile->ResponseHeader("Content-Range");
+        ResumeAction action = DecideResume(status, offset, contentRange);
         if (action == ResumeAction::Refuse) {
             std::string message = url + ":server answered " + std::to_string(status);
             throw Except(__FILE__, kFunction, __LINE__, "%s", message.c_str());
@@ -88,6 +88,10 @@ int CHttp::DownHttpFile(const WindowHandle& hwnd, const std::string& url,
             action == ResumeAction::AlreadyComplete
                 ? offset
                 : offset + static_cast<std::uint64_t>(std::max<std::int64_t>(announced, 0));
+        // A part that stops short of the whole file must not make the file look complete.
+        if (status == 206 && contentRange)
+            if (auto total = ContentRangeTotal(*contentRange))
+                m_nTotalSize = std::max(m_nTotalSize, *total);
         PostMessage(hwnd, WM_UPDATE_FILESIZE, 0,
                     static_cast<LPARAM>(static_cast<std::int32_t>(Low32(m_nTotalSize))));
 

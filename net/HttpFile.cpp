@@ -33,6 +33,9 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    // Closing the window must not wait for a name lookup still running in libcurl's resolver
+    // thread.
+    curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");  // https only by redirect
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);

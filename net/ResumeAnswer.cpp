@@ -29,6 +29,14 @@ std::optional<std::uint64_t> ContentRangeFirst(const std::string& value) {
     return NumberAt(*range, '-');
 }
 
+std::optional<std::uint64_t> ContentRangeTotal(const std::string& value) {
+    auto range = AfterUnit(value);
+    if (!range) return std::nullopt;
+    std::size_t slash = range->find('/');
+    if (slash == std::string_view::npos) return std::nullopt;
+    return NumberAt(range->substr(slash + 1), '\0');
+}
+
 std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& value) {
     auto range = AfterUnit(value);
     if (!range || range->substr(0, 2) != "*/") return std::nullopt;

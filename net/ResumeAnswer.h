@@ -20,5 +20,7 @@ ResumeAction DecideResume(long status, std::uint64_t offset,
 
 // The first byte position of a Content-Range value "bytes first-last/total".
 std::optional<std::uint64_t> ContentRangeFirst(const std::string& value);
+// The total of a Content-Range value "bytes first-last/total"; none when it is "*".
+std::optional<std::uint64_t> ContentRangeTotal(const std::string& value);
 // The total of an unsatisfied-range value "bytes */total".
 std::optional<std::uint64_t> UnsatisfiedRangeTotal(const std::string& value);

@@ -18,8 +18,10 @@ std::optional<CUrlParts> SplitHttpUrl(const std::string& url) {
     if (url.find('\0') != std::string::npos) return std::nullopt;
     CurlUrl handle(curl_url());
     if (!handle) return std::nullopt;
-    // No default scheme: text without one is not a URL here.
-    if (curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) return std::nullopt;
+    // No default scheme: text without one is not a URL here. A space (a channel name, a file
+    // name in the reply) is taken as part of the address and sent escaped.
+    if (curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_ALLOW_SPACE) != CURLUE_OK)
+        return std::nullopt;
     auto scheme = Part(handle.get(), CURLUPART_SCHEME);
     if (!scheme || *scheme != "http") return std::nullopt;
     auto host = Part(handle.get(), CURLUPART_HOST);
@@ -29,9 +31,10 @@ std::optional<CUrlParts> SplitHttpUrl(const std::string& url) {
     CUrlParts parts;
     parts.server = *host;
     parts.port = static_cast<unsigned>(std::strtoul(port->c_str(), nullptr, 10));
-    parts.object = Part(handle.get(), CURLUPART_PATH).value_or("/");
+    parts.object = Part(handle.get(), CURLUPART_PATH, CURLU_URLENCODE).value_or("/");
     if (parts.object.empty()) parts.object = "/";
-    if (auto query = Part(handle.get(), CURLUPART_QUERY)) parts.object += "?" + *query;
+    if (auto query = Part(handle.get(), CURLUPART_QUERY, CURLU_URLENCODE))
+        parts.object += "?" + *query;
     return parts;
 }
 

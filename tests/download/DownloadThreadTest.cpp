@@ -205,16 +205,17 @@ TEST_F(DownloadThreadRun, RequestCarriesProductKeyAndChannelUnescaped) {
               "/tools/updateinfo.php?type=all&detail=1&version=velmora&channel=gen&x=1");
 }
 
-TEST_F(DownloadThreadRun, ChannelWithASpaceIsNotSentAndTheDefaultsTakeOver) {
-    // The address goes out unescaped; the HTTP client refuses a raw space (it is no valid URL
-    // text), so the service is never asked and the run continues as without a reply.
+TEST_F(DownloadThreadRun, ChannelWithASpaceIsAskedFor) {
+    // The address is built unchanged; the space travels escaped, as any HTTP client sends it.
     ServeReply(ReplyFor("2.0"));
     TheApp().AppParams.Set("Channel", "gen eral");
     CRecordingHost host;
     EXPECT_EQ(Run(host), 1u);
-    EXPECT_EQ(m_update->RequestCount(), 0u);
-    EXPECT_EQ(Milestones(host.Events()), Downloaded("detail null\n"));
-    EXPECT_EQ(RequestsTo(*m_web, kDefaultInstallerPath).size(), 1u);
+    const auto asked = RequestsTo(*m_update, kUpdatePath);
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].path,
+              "/tools/updateinfo.php?type=all&detail=1&version=velmora&channel=gen+eral");
+    EXPECT_TRUE(FileExists(InstallerPath()));
 }
 
 TEST_F(DownloadThreadRun, CompleteCopyIsAnnouncedAloneWithItsSize) {

@@ -162,6 +162,22 @@ TEST_F(Resume, AnErrorAnswerLeavesThePartialAsItWas) {
     EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
 }
 
+TEST_F(Resume, APartThatStopsShortOfTheWholeFileIsNoCompletion) {
+    TempDir dir;
+    const std::string destination = dir / "setup.exe";
+    WriteFile(destination + ".df", kFile.substr(0, 5000));
+    LocalHttpServer shortPart([](LocalHttpServer&, httplib::Server& s) {
+        ServeFixed(s, "/f", 206, kFile.substr(5000, 1000),
+                   {{"Content-Range", "bytes 5000-5999/" + std::to_string(kFile.size())}});
+    });
+    EventRecorder events;
+    CHttp http;
+    EXPECT_EQ(http.DownHttpFile(events.Handle(), shortPart.Url("/f"), destination), 0);
+    EXPECT_FALSE(FileExists(destination));
+    EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 6000));
+    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<LPARAM>(kFile.size()));
+}
+
 TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     LocalHttpServer server([](LocalHttpServer& owner, httplib::Server& s) {
         ServeFile(owner, s, "/f", {.content = kFile, .stallAfter = 10000});

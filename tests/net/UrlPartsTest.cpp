@@ -15,6 +15,9 @@ TEST(SplitHttpUrl, SplitsServerPortAndObject) {
         {"http://example.test", "example.test", 80, "/"},
         {"HTTP://Example.test:81/x", "Example.test", 81, "/x"},
         {"http://[::1]:9/", "[::1]", 9, "/"},
+        // Spaces are part of the address and go out escaped; escapes already there stay.
+        {"http://example.test/my setup.exe?channel=gen eral&v=%41", "example.test", 80,
+         "/my%20setup.exe?channel=gen+eral&v=%41"},
     };
     for (const auto& c : cases) {
         auto parts = SplitHttpUrl(c.url);
