@@ -7,7 +7,8 @@
 namespace {
 std::optional<std::string> Part(CURLU* url, CURLUPart which, unsigned flags = 0) {
     char* text = nullptr;
-    if (curl_url_get(url, which, &text, flags) != CURLUE_OK) return std::nullopt;
+    // An empty part asked for escaped can come back as success without any text.
+    if (curl_url_get(url, which, &text, flags) != CURLUE_OK || !text) return std::nullopt;
     CurlText owner(text);
     return std::string(text);
 }

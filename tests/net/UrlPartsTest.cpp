@@ -18,6 +18,7 @@ TEST(SplitHttpUrl, SplitsServerPortAndObject) {
         // Spaces are part of the address and go out escaped; escapes already there stay.
         {"http://example.test/my setup.exe?channel=gen eral&v=%41", "example.test", 80,
          "/my%20setup.exe?channel=gen+eral&v=%41"},
+        {"http://example.test/2/..?", "example.test", 80, "/"},
     };
     for (const auto& c : cases) {
         auto parts = SplitHttpUrl(c.url);
