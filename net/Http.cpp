@@ -10,6 +10,8 @@
 namespace {
 constexpr std::size_t kTextPieceBytes = 1024;
 constexpr char kFormContentType[] = "Content-Type: application/x-www-form-urlencoded";
+// Text requests carry no Accept header of their own; an empty one keeps libcurl's default out.
+constexpr char kNoAcceptHeader[] = "Accept:";
 
 std::string TrimmedBothEnds(const std::string& text) {
     constexpr char kSpace[] = " \t\n\v\f\r";
@@ -76,12 +78,14 @@ std::string CHttp::SendHttpRequest(const std::string& url, const std::string& ve
             OpenRequest(*parts, HttpVerb::Post);
             std::string body = WideToNarrow(content);
             body.resize(std::strlen(body.c_str()));  // the body ends at its first zero byte
+            m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
             if (!m_pHttpFile->SendRequest(kFormContentType, body)) {
                 Clean();
                 return {};
             }
         } else {
             OpenRequest(*parts, HttpVerb::Get);
+            m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
             if (!m_pHttpFile->SendRequest()) {
                 Clean();
                 return {};

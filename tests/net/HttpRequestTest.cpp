@@ -80,6 +80,7 @@ TEST_F(HttpRequest, TextRequestsCarryTheApplicationNameAsAgent) {
     auto seen = server.Requests();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].Header("User-Agent"), TheApp().AppName());
+    EXPECT_FALSE(seen[0].headers.count("Accept"));
     EXPECT_EQ(seen[1].Header("User-Agent"), kDownloadAgent);
     EXPECT_EQ(seen[1].Header("Accept"), "*/*");
 }
