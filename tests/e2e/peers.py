@@ -37,6 +37,19 @@ def port_open(port=PORT):
         return probe.connect_ex(("127.0.0.1", port)) == 0
 
 
+def port_bindable(port=PORT):
+    """Whether a server could listen on the port now. A port nobody answers on may still be
+    held: a helper process of an earlier test can keep a closed listening socket bound for a
+    moment after its test has ended."""
+    with socket.socket() as probe:
+        probe.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        try:
+            probe.bind(("127.0.0.1", port))
+            return True
+        except OSError:
+            return False
+
+
 class PortLock:
     """Machine-wide turn on the port: end-to-end runs from other checkouts on this machine wait
     for each other instead of meeting each other's servers."""
@@ -63,7 +76,7 @@ class PortLock:
 def claim_port(port=PORT, timeout=90):
     """Waits for the port to be free (another suite on this machine may hold it for a while);
     raises when it stays taken."""
-    if not wait_until(lambda: not port_open(port), timeout, 0.2):
+    if not wait_until(lambda: not port_open(port) and port_bindable(port), timeout, 0.2):
         raise RuntimeError(f"port {port} is taken by another program")
 
 

@@ -1,5 +1,7 @@
 #include "tests/support/LocalHttpServer.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -25,6 +27,7 @@ LocalHttpServer::LocalHttpServer(
         m_requests.push_back(std::move(seen));
         return httplib::Server::HandlerResponse::Unhandled;
     });
+    KeepFromChildProcesses(m_server);
     m_server.set_keep_alive_max_count(1000);
     m_server.set_tcp_nodelay(true);  // answers written in two parts arrive without delay
     routes(*this, m_server);
@@ -35,6 +38,13 @@ LocalHttpServer::LocalHttpServer(
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (!m_server.is_running() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
+void KeepFromChildProcesses(httplib::Server& server) {
+    server.set_socket_options([](socket_t sock) {
+        httplib::default_socket_options(sock);
+        ::fcntl(sock, F_SETFD, FD_CLOEXEC);
+    });
 }
 
 LocalHttpServer::~LocalHttpServer() {

@@ -76,6 +76,11 @@ struct ServedFile {
 void ServeFile(LocalHttpServer& owner, httplib::Server& server, const std::string& path,
                ServedFile file);
 
+// Keeps server's listening socket out of child processes (the web view's helper processes,
+// xdg-open): httplib opens it without close-on-exec, and a child that outlives the test would
+// keep the port taken.
+void KeepFromChildProcesses(httplib::Server& server);
+
 // A fixed answer: status, body, and extra headers.
 void ServeFixed(httplib::Server& server, const std::string& path, int status, std::string body,
                 httplib::Headers headers = {});

@@ -17,6 +17,7 @@
 #include "WindowUnderTest.h"
 #include "app/DownloaderApp.h"
 #include "download/WorkerEvents.h"
+#include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "ui/AboutDlg.h"
 
@@ -397,6 +398,7 @@ TEST(DownloaderDlgLoading, SlowAdvertisementHoldsNothingBack) {
     std::condition_variable released;
     bool release = false;
     httplib::Server server;
+    KeepFromChildProcesses(server);
     server.Get("/tools/updateinfo.php", [&](const httplib::Request&, httplib::Response& res) {
         std::unique_lock lock(mutex);
         released.wait_for(lock, 20s, [&] { return release; });
@@ -490,6 +492,7 @@ TEST_F(InstallerStartTest, ScriptNavigationAwayGoesNowhere) {
     // What a hostile advertisement fragment could run: the page must stay, and no other page
     // may receive window.external.
     httplib::Server elsewhere;
+    KeepFromChildProcesses(elsewhere);
     elsewhere.Get("/", [](const httplib::Request&, httplib::Response& res) {
         res.set_content("<html><body>elsewhere</body></html>", "text/html");
     });
