@@ -1,5 +1,8 @@
 #include "net/UrlParts.h"
 
+#include <glib.h>
+
+#include <algorithm>
 #include <cstdlib>
 
 #include "net/CurlHandles.h"
@@ -11,6 +14,18 @@ std::optional<std::string> Part(CURLU* url, CURLUPart which, unsigned flags = 0)
     if (curl_url_get(url, which, &text, flags) != CURLUE_OK || !text) return std::nullopt;
     CurlText owner(text);
     return std::string(text);
+}
+
+// A host name goes into the connection and the Host header as it is: only the characters of
+// a name (letters, digits, "-._~", and the bytes of an international name) or a bracketed IPv6
+// literal, which libcurl has checked, make a usable one. What percent escapes decode to (a
+// blank, a control character, another '%') does not.
+bool IsUsableHost(const std::string& host) {
+    if (host.empty()) return false;
+    if (host.front() == '[') return true;
+    return std::all_of(host.begin(), host.end(), [](unsigned char c) {
+        return g_ascii_isalnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c >= 0x80;
+    });
 }
 }  // namespace
 
@@ -27,7 +42,7 @@ std::optional<CUrlParts> SplitHttpUrl(const std::string& url) {
     if (!scheme || *scheme != "http") return std::nullopt;
     auto host = Part(handle.get(), CURLUPART_HOST);
     auto port = Part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
-    if (!host || host->empty() || !port) return std::nullopt;
+    if (!host || !IsUsableHost(*host) || !port) return std::nullopt;
 
     CUrlParts parts;
     parts.server = *host;

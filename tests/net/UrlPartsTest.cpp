@@ -31,6 +31,7 @@ TEST(SplitHttpUrl, SplitsServerPortAndObject) {
 
 TEST(SplitHttpUrl, RefusesEverythingButHttp) {
     for (const char* url : {"https://example.test/", "ftp://example.test/file",
-                            "file:///etc/passwd", "example.test/file", "not a url", "", "http://"})
+                            "file:///etc/passwd", "example.test/file", "not a url", "", "http://",
+                            "http:/%7f2tp:/.", "http://exa%20mple.test/", "http:/%1%33"})
         EXPECT_FALSE(SplitHttpUrl(url)) << url;
 }
