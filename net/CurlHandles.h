@@ -5,27 +5,13 @@
 
 #include <memory>
 
-struct CurlEasyCleanup {
-    void operator()(CURL* easy) const { curl_easy_cleanup(easy); }
-};
-struct CurlMultiCleanup {
-    void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
-};
-struct CurlSlistCleanup {
-    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
-};
-struct CurlUrlCleanup {
-    void operator()(CURLU* url) const { curl_url_cleanup(url); }
-};
-struct CurlTextFree {
-    void operator()(char* text) const { curl_free(text); }
-};
+#include "platform/CallRelease.h"
 
-using CurlEasy = std::unique_ptr<CURL, CurlEasyCleanup>;
-using CurlMulti = std::unique_ptr<CURLM, CurlMultiCleanup>;
-using CurlSlist = std::unique_ptr<curl_slist, CurlSlistCleanup>;
-using CurlUrl = std::unique_ptr<CURLU, CurlUrlCleanup>;
-using CurlText = std::unique_ptr<char, CurlTextFree>;
+using CurlEasy = std::unique_ptr<CURL, CallRelease<curl_easy_cleanup>>;
+using CurlMulti = std::unique_ptr<CURLM, CallRelease<curl_multi_cleanup>>;
+using CurlSlist = std::unique_ptr<curl_slist, CallRelease<curl_slist_free_all>>;
+using CurlUrl = std::unique_ptr<CURLU, CallRelease<curl_url_cleanup>>;
+using CurlText = std::unique_ptr<char, CallRelease<curl_free>>;
 
 // libcurl's process-wide set-up, done once before the first handle is made.
 void EnsureCurlGlobalInit();

@@ -6,13 +6,7 @@
 
 #include <memory>
 
-template <auto Release>
-struct CallRelease {
-    template <typename T>
-    void operator()(T* p) const {
-        if (p) Release(p);
-    }
-};
+#include "platform/CallRelease.h"
 
 // Owns one reference of a GObject of type T.
 template <typename T>

@@ -8,29 +8,14 @@
 #include <memory>
 #include <stdexcept>
 
-struct CairoSurfaceRelease {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-struct CairoContextRelease {
-    void operator()(cairo_t* cr) const { cairo_destroy(cr); }
-};
-struct CairoPatternRelease {
-    void operator()(cairo_pattern_t* pattern) const { cairo_pattern_destroy(pattern); }
-};
-struct GObjectRelease {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-struct FontDescriptionRelease {
-    void operator()(PangoFontDescription* description) const {
-        pango_font_description_free(description);
-    }
-};
+#include "platform/CallRelease.h"
 
-using SurfacePtr = std::unique_ptr<cairo_surface_t, CairoSurfaceRelease>;
-using ContextPtr = std::unique_ptr<cairo_t, CairoContextRelease>;
-using PatternPtr = std::unique_ptr<cairo_pattern_t, CairoPatternRelease>;
-using LayoutPtr = std::unique_ptr<PangoLayout, GObjectRelease>;
-using FontDescriptionPtr = std::unique_ptr<PangoFontDescription, FontDescriptionRelease>;
+using SurfacePtr = std::unique_ptr<cairo_surface_t, CallRelease<cairo_surface_destroy>>;
+using ContextPtr = std::unique_ptr<cairo_t, CallRelease<cairo_destroy>>;
+using PatternPtr = std::unique_ptr<cairo_pattern_t, CallRelease<cairo_pattern_destroy>>;
+using LayoutPtr = std::unique_ptr<PangoLayout, CallRelease<g_object_unref>>;
+using FontDescriptionPtr =
+    std::unique_ptr<PangoFontDescription, CallRelease<pango_font_description_free>>;
 
 // A new image surface; RGB24 for the pictures stored as bitmaps, ARGB32 for those with alpha.
 inline SurfacePtr MakeSurface(cairo_format_t format, int width, int height) {
