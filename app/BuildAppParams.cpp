@@ -1,7 +1,8 @@
 #include "app/BuildAppParams.h"
 
 #include "app/DownloaderApp.h"
-#include "app/ResString.h"
+#include "base/ResString.h"
+#include "base/StringTable.h"
 #include "platform/ModulePath.h"
 #include "platform/TempPath.h"
 
@@ -19,8 +20,8 @@ void FillAppParams(CAppParams& params, const std::string& modulePath, const std:
     std::strftime(month, sizeof month, "%Y-%m", &now);
     // AppTmpPath ends in '/', so the joined path keeps a doubled separator before "log".
     params.Set("Log", tmpPath + "/log" + month);
-    params.Set("Version", LoadResString(103));
-    params.Set("Channel", LoadResString(104));
+    params.Set("Version", LoadResString(IDS_PRODUCT_KEY));
+    params.Set("Channel", LoadResString(IDS_CHANNEL));
 }
 
 void BuildAppParams(CDownloaderApp& app, std::string& modulePath) {

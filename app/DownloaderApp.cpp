@@ -11,8 +11,3 @@ bool CDownloaderApp::FindRunningInstance(const std::string& name) {
     // The marker exists: another instance is refused only while its window carries the tag.
     return CFileLock::IsHeldElsewhere(WindowTagPath(name));
 }
-
-CDownloaderApp& TheApp() {
-    static CDownloaderApp app;
-    return app;
-}

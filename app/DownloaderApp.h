@@ -1,11 +1,13 @@
 #pragma once
-// The one application object: it owns the parameter table and the quit flag that every part
-// of the program shares, and runs the start-up sequence.
+// The one application object: it owns the parameter table and the quit flag, hands them down
+// to the window (and through it to every worker) and runs the start-up sequence. It outlives
+// the window and every worker thread.
 
 #include <atomic>
 #include <string>
 
-#include "app/AppParams.h"
+#include "base/AppParams.h"
+#include "base/AppState.h"
 #include "platform/FileLock.h"
 
 class CDownloaderApp {
@@ -22,6 +24,8 @@ class CDownloaderApp {
 
     // The executable's file name without extension.
     const std::string& AppName() const { return m_pszAppName; }
+    // What the window and its workers are given.
+    AppState State() { return {AppParams, m_bQuit, m_pszAppName}; }
 
     CAppParams AppParams;
     // 0 while running; set to 1 once, by the window's exit routine, and never reset. Polled
@@ -32,5 +36,3 @@ class CDownloaderApp {
     std::string m_pszAppName;
     CFileLock m_instanceMarker;
 };
-
-CDownloaderApp& TheApp();

@@ -13,7 +13,7 @@ bool CDownloaderApp::InitInstance() {
         g_printerr("%s: cannot open a display\n", m_pszAppName.c_str());
         return false;
     }
-    CDownloaderDlg dlg;
+    CDownloaderDlg dlg(State());
     dlg.DoModal();
     return false;
 }

@@ -1,6 +1,7 @@
 #include "app/DownloaderApp.h"
 
 int main() {
-    TheApp().InitInstance();
+    CDownloaderApp app;
+    app.InitInstance();
     return 0;
 }

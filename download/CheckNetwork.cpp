@@ -1,11 +1,12 @@
-#include "app/ResString.h"
+#include "base/ResString.h"
+#include "base/StringTable.h"
 #include "download/WorkerEvents.h"
 #include "download/WorkerHost.h"
 
 bool CWorkerHost::CheckNetwork() {
     if (IsNetworkAlive()) return true;
-    const std::string text = LoadResString(107);
-    MessageBox(text, "提示", MB_OK_ICONEXCLAMATION_SETFOREGROUND);
+    const std::string text = LoadResString(IDS_NETWORK_FAILED);
+    MessageBox(text, LoadResString(IDS_NOTICE_CAPTION), MB_OK_ICONEXCLAMATION_SETFOREGROUND);
     SendDownFail(GetSafeHwnd(), text);
     return false;
 }

@@ -4,12 +4,9 @@
 
 #include <string>
 
+#include "base/AppState.h"
 #include "download/UpdateInfo.h"
 #include "download/WorkerHost.h"
-
-// What the page shows when a transfer ends without a complete file (and the window is not
-// closing): its failure view, whose Retry resumes from the partial file.
-inline constexpr char kTransferFailedText[] = "下载失败，请检查网络后点击重试！";
 
 // Where a run asks for the update information, and what it fetches without a usable answer.
 // The program always uses the compiled-in hosts; tests point a run at a local server.
@@ -18,6 +15,11 @@ struct UpdateEndpoints {
     std::string defaultInstallerUrl = g_strDefaultInstallerUrl;
 };
 
+// What one worker run is given: the application's state and where to ask.
+struct WorkerEnvironment {
+    AppState app;
+    UpdateEndpoints endpoints;
+};
+
 // The thread procedure. 0 without a host or when the network check fails, 1 otherwise.
-unsigned DownloadThread(CWorkerHost* param);
-unsigned DownloadThread(CWorkerHost* param, const UpdateEndpoints& endpoints);
+unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env);

@@ -4,7 +4,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace {
 // Writers may hold either kind of lock: flock(2) or an open-file-description lock.

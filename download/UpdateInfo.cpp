@@ -7,8 +7,8 @@
 #include <climits>
 #include <exception>
 
-#include "app/Format.h"
-#include "app/TextConv.h"
+#include "base/Format.h"
+#include "base/TextConv.h"
 #include "net/Sha256.h"
 
 const std::string g_strUpdateHost = DOWNLOADER_UPDATE_HOST;

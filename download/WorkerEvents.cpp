@@ -1,19 +1,20 @@
 #include "download/WorkerEvents.h"
 
-#include "app/TextConv.h"
+#include "base/TextConv.h"
 
-void PostProgress(std::uint32_t done, std::uint32_t total, const WindowHandle& hwnd) {
+void PostProgress(std::uint64_t done, std::uint64_t total, const WindowHandle& hwnd) {
     if (total == 0) return;
-    std::uint64_t percent = std::uint64_t{100} * done / total;
+    // Computed wide, so that 100 * done cannot overflow whatever the sizes.
+    const auto percent = static_cast<unsigned __int128>(done) * 100 / total;
     if (percent > 99) return;
-    PostMessage(hwnd, WM_UPDATE_PROGRESS, done, static_cast<LPARAM>(percent));
+    PostMessage(hwnd, UpdateProgress{done, static_cast<std::int32_t>(percent)});
 }
 
 LRESULT SendDetail(const WindowHandle& hwnd, const std::string& text) {
-    COPYDATASTRUCT record{0, static_cast<std::uint32_t>((Utf16Length(text) + 1) * 2), text.c_str()};
-    return SendMessage(hwnd, WM_SHOW_MESSAGE, SHOW_DETAIL, reinterpret_cast<LPARAM>(&record));
+    const auto cbData = static_cast<std::uint32_t>((Utf16Length(text) + 1) * 2);
+    return SendMessage(hwnd, ShowDetail{text, cbData});
 }
 
 LRESULT SendDownFail(const WindowHandle& hwnd, const std::string& text) {
-    return SendMessage(hwnd, WM_SHOW_MESSAGE, SHOW_DOWNFAIL, reinterpret_cast<LPARAM>(&text));
+    return SendMessage(hwnd, ShowDownFail{text});
 }

@@ -1,34 +1,68 @@
 #pragma once
-// The events a worker sends to the download window. Three are posted (plain numbers; the
-// sender goes on); WM_SHOW_MESSAGE is sent and blocks its sender until the window has handled
-// it, so its text may live on the sender's stack.
+// The events a worker sends to the download window, as typed values. Three are posted (the
+// sender goes on); the update detail and the failure text are sent and block their sender
+// until the window has handled them. Sizes travel as 64-bit values; only the window cuts
+// them to the widths the page has always been shown.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <variant>
 
 #include "platform/MessageQueue.h"
 
-enum WorkerEvent : unsigned {
-    WM_UPDATE_SPEED = 1283,     // lParam: average KiB/s of this transfer (signed 32-bit)
-    WM_UPDATE_FILESIZE = 1284,  // lParam: total size in bytes, low 32 bits (signed 32-bit)
-    WM_UPDATE_PROGRESS = 1285,  // wParam: bytes on disk (unsigned 32-bit); lParam: percent
-    WM_SHOW_MESSAGE = 1286,     // wParam: SHOW_DETAIL or SHOW_DOWNFAIL; lParam: see below
+// The numbers these events had as window messages; kept for orientation and in the tests'
+// records.
+enum WorkerMessage : unsigned {
+    WM_UPDATE_SPEED = 1283,
+    WM_UPDATE_FILESIZE = 1284,
+    WM_UPDATE_PROGRESS = 1285,
+    WM_SHOW_MESSAGE = 1286,
+};
+enum ShowMessageKind : unsigned { SHOW_DETAIL = 0, SHOW_DOWNFAIL = 1 };
+
+// Average KiB/s of this transfer.
+struct UpdateSpeed {
+    std::int32_t kibPerSecond = 0;
+};
+// Total size in bytes.
+struct UpdateFileSize {
+    std::uint64_t totalBytes = 0;
+};
+// Bytes on disk and the percentage done; 100 announces the installer, complete and in place.
+struct UpdateProgress {
+    std::uint64_t bytesDone = 0;
+    std::int32_t percent = 0;
+};
+// The update document as JSON, for the page's version line. cbData is its size as the window
+// once received it: (UTF-16 code units of the text + 1) * 2.
+struct ShowDetail {
+    std::string text;
+    std::uint32_t cbData = 0;
+};
+// The failure text of the page's failure view.
+struct ShowDownFail {
+    std::string text;
 };
 
-enum ShowMessageKind : WPARAM {
-    SHOW_DETAIL = 0,    // lParam: const COPYDATASTRUCT* holding the update document as JSON
-    SHOW_DOWNFAIL = 1,  // lParam: const std::string* failure text, or 0 for the empty text
-};
+using WorkerEvent =
+    std::variant<UpdateSpeed, UpdateFileSize, UpdateProgress, ShowDetail, ShowDownFail>;
+using CWorkerEventQueue = CMessageQueue<WorkerEvent>;
 
-struct COPYDATASTRUCT {
-    std::uintptr_t dwData;  // 0
-    std::uint32_t cbData;   // (UTF-16 code units of the text + 1) * 2
-    const char* lpData;     // NUL-terminated UTF-8 text
-};
+// The "window handle" that workers hold: the queue outlives the window, so a late post is
+// harmless.
+using WindowHandle = std::shared_ptr<CWorkerEventQueue>;
 
-// Posts the percentage of done in total (both low 32 bits) while it is below 100; nothing for
-// an unknown total (0) or at 100 and beyond, which only the finished, in-place file announces.
-void PostProgress(std::uint32_t done, std::uint32_t total, const WindowHandle& hwnd);
+inline bool PostMessage(const WindowHandle& hwnd, WorkerEvent event) {
+    return hwnd && hwnd->Post(std::move(event));
+}
+inline LRESULT SendMessage(const WindowHandle& hwnd, WorkerEvent event) {
+    return hwnd ? hwnd->Send(std::move(event)) : 0;
+}
+
+// Posts the percentage of done in total while it is below 100; nothing for an unknown total
+// (0) or at 100 and beyond, which only the finished, in-place file announces.
+void PostProgress(std::uint64_t done, std::uint64_t total, const WindowHandle& hwnd);
 
 // Sends the update document to the window and waits until it is shown.
 LRESULT SendDetail(const WindowHandle& hwnd, const std::string& text);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/MessageQueue.h"
+#include "download/WorkerEvents.h"
 
 // Message box style of the network failure: OK button, exclamation icon, brought forward.
 constexpr unsigned MB_OK_ICONEXCLAMATION_SETFOREGROUND = 0x00010030;

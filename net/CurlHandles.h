@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "platform/CallRelease.h"
+#include "base/CallRelease.h"
 
 using CurlEasy = std::unique_ptr<CURL, CallRelease<curl_easy_cleanup>>;
 using CurlMulti = std::unique_ptr<CURLM, CallRelease<curl_multi_cleanup>>;

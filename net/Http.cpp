@@ -1,11 +1,11 @@
 #include "net/Http.h"
 
+#include <algorithm>
 #include <cstring>
-#include <exception>
+#include <utility>
 
-#include "app/DebugTrace.h"
-#include "app/DownloaderApp.h"
-#include "app/TextConv.h"
+#include "base/DebugTrace.h"
+#include "base/TextConv.h"
 
 namespace {
 constexpr std::size_t kTextPieceBytes = 1024;
@@ -22,7 +22,8 @@ std::string TrimmedBothEnds(const std::string& text) {
 }
 }  // namespace
 
-CHttp::CHttp() = default;
+CHttp::CHttp(std::string agent, const std::atomic<int>& stopFlag, std::string logPath)
+    : m_agent(std::move(agent)), m_stopFlag(stopFlag), m_logPath(std::move(logPath)) {}
 
 CHttp::~CHttp() {
     TRACE("i am start in ~CHttp\n");
@@ -39,7 +40,7 @@ CHttp::~CHttp() {
 
 void CHttp::InitSession() {
     std::lock_guard lock(m_cs);
-    m_pSession = std::make_unique<CInternetSession>(TheApp().AppName(), TheApp().m_bQuit, m_limits);
+    m_pSession = std::make_unique<CInternetSession>(m_agent, m_stopFlag, m_limits);
     m_bSessionOpen = 1;
 }
 
@@ -68,66 +69,79 @@ void CHttp::OpenRequest(const CUrlParts& parts, HttpVerb verb) {
 
 std::string CHttp::SendHttpRequest(const std::string& url, const std::string& verb,
                                    const std::string& content) {
+    std::string text;
+    static_cast<void>(FetchText(url, verb, content, text));
+    return text;
+}
+
+NetResult CHttp::FetchText(const std::string& url, const std::string& verb,
+                           const std::string& content, std::string& text) {
+    text.clear();
     auto parts = SplitHttpUrl(url);
-    if (!parts) return {};
+    if (!parts) return NetResult::Fail(NetFailure::BadUrl, url);
     TRACE("host=%s,url=%s,content=%s\n", parts->server.c_str(), parts->object.c_str(),
           content.c_str());
-    std::string response;
-    try {
-        if (verb == "POST") {
-            OpenRequest(*parts, HttpVerb::Post);
-            std::string body = WideToNarrow(content);
-            body.resize(std::strlen(body.c_str()));  // the body ends at its first zero byte
-            m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
-            if (!m_pHttpFile->SendRequest(kFormContentType, body)) {
-                Clean();
-                return {};
-            }
-        } else {
-            OpenRequest(*parts, HttpVerb::Get);
-            m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
-            if (!m_pHttpFile->SendRequest()) {
-                Clean();
-                return {};
-            }
+    const bool post = verb == "POST";
+    OpenRequest(*parts, post ? HttpVerb::Post : HttpVerb::Get);
+    NetResult result = m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
+    if (result.Ok() && post) {
+        std::string body = WideToNarrow(content);
+        body.resize(std::strlen(body.c_str()));  // the body ends at its first zero byte
+        result = m_pHttpFile->SendRequest(kFormContentType, body);
+    } else if (result.Ok()) {
+        result = m_pHttpFile->SendRequest();
+    }
+    if (result.Failure() == NetFailure::Connect) {
+        Clean();
+        return result;
+    }
+    if (result.Ok()) {
+        const long status = m_pHttpFile->QueryInfoStatusCode();
+        if (status != 200) result = NetResult::Fail(NetFailure::Refused, std::to_string(status));
+    }
+    if (result.Ok()) {
+        char buffer[kTextPieceBytes + 1] = {};
+        std::string narrow;
+        while (result.Ok() && m_stopFlag.load(std::memory_order_relaxed) == 0) {
+            std::size_t n = 0;
+            result = m_pHttpFile->Read(buffer, kTextPieceBytes, n);
+            if (n == 0) break;
+            buffer[n] = '\0';
+            // A zero byte ends the piece it stands in.
+            narrow.append(buffer, std::strlen(buffer));
         }
-        if (m_pHttpFile->QueryInfoStatusCode() == 200) {
-            char buffer[kTextPieceBytes + 1] = {};
-            std::string narrow;
-            while (TheApp().m_bQuit.load(std::memory_order_relaxed) == 0) {
-                std::size_t n = m_pHttpFile->Read(buffer, kTextPieceBytes);
-                if (n == 0) break;
-                buffer[n] = '\0';
-                // A zero byte ends the piece it stands in.
-                narrow.append(buffer, std::strlen(buffer));
-            }
-            response = TrimmedBothEnds(NarrowToWide(narrow));
-        }
-    } catch (const std::exception&) {
-        // Transfer failures give the empty answer; the caller decides whether to ask again.
+        // Nothing of an answer that failed half way is used.
+        if (result.Ok()) text = TrimmedBothEnds(NarrowToWide(narrow));
     }
     TRACE("==================================request close:%s\n", url.c_str());
     Clean();
-    return response;
+    return result;
 }
 
 std::int64_t CHttp::GetHttpFileSize(const std::string& url) {
-    auto parts = SplitHttpUrl(url);
-    if (!parts) return 0;
     std::int64_t size = 0;
-    try {
-        OpenRequest(*parts, HttpVerb::Get);
-        if (!m_pHttpFile) return 0;
-        m_pHttpFile->AddRequestHeaders(kDownloadHeaders);
-        if (!m_pHttpFile->SendRequest()) return 0;
-        std::string status = std::to_string(m_pHttpFile->QueryInfoStatusCode());
-        DebugTrace("status=%s\n", status.c_str());
-        if (status == "404") return 0;
-        size = std::max<std::int64_t>(m_pHttpFile->ContentLength(), 0);
-    } catch (const std::exception& e) {
-        TRACE("Exception: %s\n", e.what());
-        size = 0;
-    }
-    Clean();
+    static_cast<void>(QueryFileSize(url, size));
     return size;
+}
+
+NetResult CHttp::QueryFileSize(const std::string& url, std::int64_t& size) {
+    size = 0;
+    auto parts = SplitHttpUrl(url);
+    if (!parts) return NetResult::Fail(NetFailure::BadUrl, url);
+    OpenRequest(*parts, HttpVerb::Get);
+    NetResult result = m_pHttpFile->AddRequestHeaders(kDownloadHeaders);
+    if (result.Ok()) result = m_pHttpFile->SendRequest();
+    // Without an answer, or for a missing file, the request stays open until the next Clean.
+    if (result.Failure() == NetFailure::Connect) return result;
+    if (!result.Ok()) {
+        TRACE("Exception: %s\n", result.Detail().c_str());
+        Clean();
+        return result;
+    }
+    const std::string status = std::to_string(m_pHttpFile->QueryInfoStatusCode());
+    DebugTrace("status=%s\n", status.c_str());
+    if (status == "404") return NetResult::Fail(NetFailure::NotFound, url);
+    size = std::max<std::int64_t>(m_pHttpFile->ContentLength(), 0);
+    Clean();
+    return {};
 }

@@ -3,8 +3,10 @@
 // requests), at most one open connection and request, and a lock around their creation and
 // release. Only http URLs are served; anything else fails at once without traffic.
 //
-// Public interface agreed with the worker; the private part belongs to the transfer code.
+// Every failure inside is a NetResult; the public operations keep the answers the worker
+// relies on (an empty text, a size of 0, a download result of 0 with LastError()).
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -13,12 +15,16 @@
 #include "net/HttpConnection.h"
 #include "net/HttpFile.h"
 #include "net/InternetSession.h"
+#include "net/NetResult.h"
+#include "net/TransferSink.h"
 #include "net/UrlParts.h"
-#include "platform/MessageQueue.h"
 
 class CHttp {
   public:
-    CHttp();
+    // agent: sent as the User-Agent of text requests (the application's name); stopFlag: the
+    // application's quit flag, which ends transfers at their next poll; logPath: the
+    // diagnostic log that failed downloads are written to.
+    CHttp(std::string agent, const std::atomic<int>& stopFlag, std::string logPath);
     ~CHttp();
     CHttp(const CHttp&) = delete;
     CHttp& operator=(const CHttp&) = delete;
@@ -27,14 +33,20 @@ class CHttp {
     // empty on any failure.
     std::string SendHttpRequest(const std::string& url, const std::string& verb,
                                 const std::string& content);
+    // The same with the failure told apart: text is the trimmed body of a 200 answer and
+    // empty for any other status.
+    NetResult FetchText(const std::string& url, const std::string& verb, const std::string& content,
+                        std::string& text);
     // Content-Length of url; 0 when the file is missing (404) or on any failure.
     std::int64_t GetHttpFileSize(const std::string& url);
-    // Resumable download of url into destination through destination + ".df"; posts size,
-    // progress, speed and (once the file is in place) completion to hwnd. When expectedSha256
-    // (64 hex digits) is given, the file is moved into place only if its digest matches.
-    // 1 when the file is complete and in place, 0 otherwise (see LastError()).
-    int DownHttpFile(const WindowHandle& hwnd, const std::string& url,
-                     const std::string& destination, const std::string& expectedSha256 = {});
+    // The same with the failure told apart: NotFound for a 404.
+    NetResult QueryFileSize(const std::string& url, std::int64_t& size);
+    // Resumable download of url into destination through destination + ".df"; reports size,
+    // progress, speed and (once the file is in place) completion to sink, which may be null.
+    // When expectedSha256 (64 hex digits) is given, the file is moved into place only if its
+    // digest matches. 1 when the file is complete and in place, 0 otherwise (see LastError()).
+    int DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
+                     const std::string& expectedSha256 = {});
     // Closes and frees the current request and connection.
     void Clean();
 
@@ -49,6 +61,10 @@ class CHttp {
     void InitSession();
     // Opens the connection and a request for url's parts, releasing any held before.
     void OpenRequest(const CUrlParts& parts, HttpVerb verb);
+    NetResult Download(ITransferSink* sink, const CUrlParts& parts, const std::string& url,
+                       const std::string& destination, const std::string& expectedSha256);
+    // Leaves the failure's text in m_strError and the log, as far as its kind asks for.
+    void Report(const NetResult& failure, const std::string& url, const std::string& destination);
 
     int m_bStop = 0;  // nothing sets it; a nonzero value stops a download between blocks
     int m_bSessionOpen = 0;
@@ -56,6 +72,9 @@ class CHttp {
     std::uint64_t m_nTotalSize = 0;
     std::uint32_t m_dwRequestFlags = INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
                                      INTERNET_FLAG_PRAGMA_NOCACHE | INTERNET_FLAG_TRANSFER_BINARY;
+    const std::string m_agent;
+    const std::atomic<int>& m_stopFlag;
+    const std::string m_logPath;
     // Released in this order: the request before its connection before the session.
     std::unique_ptr<CInternetSession> m_pSession;
     std::unique_ptr<CHttpConnection> m_pConnection;

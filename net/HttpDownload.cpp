@@ -2,17 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
-#include <exception>
 #include <optional>
 
-#include "app/DebugTrace.h"
-#include "app/DiagLog.h"
-#include "app/DownloaderApp.h"
-#include "app/Except.h"
-#include "download/WorkerEvents.h"
+#include "base/DebugTrace.h"
+#include "base/DiagLog.h"
+#include "base/Except.h"
+#include "base/ResString.h"
+#include "base/StringTable.h"
 #include "net/Http.h"
-#include "net/InternetException.h"
 #include "net/PartialFile.h"
 #include "net/ResumeAnswer.h"
 #include "net/Sha256.h"
@@ -22,133 +19,163 @@ namespace {
 constexpr std::size_t kBlockBytes = 4096;
 constexpr char kFunction[] = "CHttp::DownHttpFile";
 
-// The low 32 bits, as the events carry them.
-std::uint32_t Low32(std::uint64_t value) {
-    return static_cast<std::uint32_t>(value);
-}
-
 std::string FileInUseText(const std::string& destination) {
-    return "写文件" + destination + "错误！\n文件正在使用中，请先关闭程序！";
+    return Format(LoadResString(IDS_FILE_IN_USE).c_str(), destination.c_str());
 }
 }  // namespace
 
-int CHttp::DownHttpFile(const WindowHandle& hwnd, const std::string& url,
-                        const std::string& destination, const std::string& expectedSha256) {
-    auto parts = SplitHttpUrl(url);
-    if (!parts) {
-        m_strError = "下载链接有错！";
-        return 0;
-    }
-    if (!expectedSha256.empty() && !IsSha256Hex(expectedSha256)) {
-        m_strError = "文件校验值有错！";
-        return 0;
-    }
+int CHttp::DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
+                        const std::string& expectedSha256) {
+    const auto parts = SplitHttpUrl(url);
+    NetResult result;
+    if (!parts)
+        result = NetResult::Fail(NetFailure::BadUrl, url);
+    else if (!expectedSha256.empty() && !IsSha256Hex(expectedSha256))
+        result = NetResult::Fail(NetFailure::BadDigest, expectedSha256);
+    else
+        result = Download(sink, *parts, url, destination, expectedSha256);
+    if (result.Ok()) return 1;
+    Report(result, url, destination);
+    return 0;
+}
+
+NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std::string& url,
+                          const std::string& destination, const std::string& expectedSha256) {
     std::string headers = kDownloadHeaders;
     const std::string partialPath = destination + ".df";
     CPartialFile partial;
-    try {
-        if (!partial.Open(partialPath)) {
-            m_strError = FileInUseText(destination);
-            return 0;
-        }
-        std::uint64_t offset = partial.Length();
-        if (offset > 0)
-            headers = Format("%sRange: bytes=%llu-\r\n", headers.c_str(),
-                             static_cast<unsigned long long>(offset));
-        // The digest covers the bytes already there once, then each block as it is written.
-        std::optional<CSha256> sha;
-        if (!expectedSha256.empty()) {
-            sha.emplace();
-            partial.FeedExisting(*sha);
-        }
+    if (!partial.Open(partialPath)) return NetResult::Fail(NetFailure::FileInUse, destination);
+    std::uint64_t offset = 0;
+    if (NetResult r = partial.Length(offset); !r.Ok()) return r;
+    if (offset > 0)
+        headers = Format("%sRange: bytes=%llu-\r\n", headers.c_str(),
+                         static_cast<unsigned long long>(offset));
+    // The digest covers the bytes already there once, then each block as it is written.
+    std::optional<CSha256> sha;
+    if (!expectedSha256.empty()) {
+        sha.emplace();
+        if (NetResult r = partial.FeedExisting(*sha); !r.Ok()) return r;
+    }
 
-        OpenRequest(*parts, HttpVerb::Get);
-        m_pHttpFile->AddRequestHeaders(headers);
-        if (!m_pHttpFile->SendRequest())
-            throw Except(__FILE__, kFunction, __LINE__, "连接服务器失败！");
+    OpenRequest(parts, HttpVerb::Get);
+    NetResult sent = m_pHttpFile->AddRequestHeaders(headers);
+    if (sent.Ok()) sent = m_pHttpFile->SendRequest();
+    if (sent.Failure() == NetFailure::Connect) return NetResult::Fail(NetFailure::Connect, url);
+    if (!sent.Ok()) return sent;
 
-        long status = m_pHttpFile->QueryInfoStatusCode();
-        if (std::to_string(status) == "404") {
-            std::string message = url + ":file not exist！";
-            throw Except(__FILE__, kFunction, __LINE__, "%s", message.c_str());
-        }
-        const auto contentRange = m_pHttpFile->ResponseHeader("Content-Range");
-        ResumeAction action = DecideResume(status, offset, contentRange);
-        if (action == ResumeAction::Refuse) {
-            std::string message = url + ":server answered " + std::to_string(status);
-            throw Except(__FILE__, kFunction, __LINE__, "%s", message.c_str());
-        }
-        if (action == ResumeAction::Restart) {
-            partial.Restart();
-            offset = 0;
-            if (sha) sha.emplace();
-        }
-        std::int64_t announced = m_pHttpFile->ContentLength();
-        m_nTotalSize =
-            action == ResumeAction::AlreadyComplete
-                ? offset
-                : offset + static_cast<std::uint64_t>(std::max<std::int64_t>(announced, 0));
-        // A part that stops short of the whole file must not make the file look complete.
-        if (status == 206 && contentRange)
-            if (auto total = ContentRangeTotal(*contentRange))
-                m_nTotalSize = std::max(m_nTotalSize, *total);
-        PostMessage(hwnd, WM_UPDATE_FILESIZE, 0,
-                    static_cast<LPARAM>(static_cast<std::int32_t>(Low32(m_nTotalSize))));
+    const long status = m_pHttpFile->QueryInfoStatusCode();
+    if (std::to_string(status) == "404") return NetResult::Fail(NetFailure::NotFound, url);
+    const auto contentRange = m_pHttpFile->ResponseHeader("Content-Range");
+    const ResumeAction action = DecideResume(status, offset, contentRange);
+    if (action == ResumeAction::Refuse)
+        return NetResult::Fail(NetFailure::Refused, std::to_string(status));
+    if (action == ResumeAction::Restart) {
+        if (NetResult r = partial.Restart(); !r.Ok()) return r;
+        offset = 0;
+        if (sha) sha.emplace();
+    }
+    const std::int64_t announced = m_pHttpFile->ContentLength();
+    m_nTotalSize = action == ResumeAction::AlreadyComplete
+                       ? offset
+                       : offset + static_cast<std::uint64_t>(std::max<std::int64_t>(announced, 0));
+    // A part that stops short of the whole file must not make the file look complete.
+    if (status == 206 && contentRange)
+        if (auto total = ContentRangeTotal(*contentRange))
+            m_nTotalSize = std::max(m_nTotalSize, *total);
+    if (sink) sink->OnTotalSize(m_nTotalSize);
 
-        std::uint64_t received = 0;
-        std::uint64_t present = offset;
-        long last = 0;
-        bool bodyEnded = action == ResumeAction::AlreadyComplete;
-        if (!bodyEnded) {
-            CSpeedClock clock;
-            while (TheApp().m_bQuit.load(std::memory_order_relaxed) == 0 && m_bStop == 0) {
-                // Each block is received straight into the partial file's write buffer.
-                char* block = partial.NextBlock(kBlockBytes);
-                last = static_cast<long>(m_pHttpFile->Read(block, kBlockBytes));
-                if (last <= 0) break;
-                partial.CommitBlock(static_cast<std::size_t>(last));
-                received += static_cast<std::uint64_t>(last);
-                present += static_cast<std::uint64_t>(last);
-                if (sha) sha->Update(block, static_cast<std::size_t>(last));
-                PostProgress(Low32(present), Low32(m_nTotalSize), hwnd);
-                if (auto speed = clock.AverageKiBPerSecond(received))
-                    PostMessage(hwnd, WM_UPDATE_SPEED, 0, static_cast<LPARAM>(*speed));
+    std::uint64_t received = 0;
+    std::uint64_t present = offset;
+    std::size_t last = 0;
+    bool bodyEnded = action == ResumeAction::AlreadyComplete;
+    if (!bodyEnded) {
+        CSpeedClock clock;
+        while (m_stopFlag.load(std::memory_order_relaxed) == 0 && m_bStop == 0) {
+            // Each block is received straight into the partial file's write buffer.
+            char* block = nullptr;
+            if (NetResult r = partial.NextBlock(kBlockBytes, block); !r.Ok()) return r;
+            const NetResult read = m_pHttpFile->Read(block, kBlockBytes, last);
+            if (last > 0) {
+                partial.CommitBlock(last);
+                received += last;
+                present += last;
+                if (sha) sha->Update(block, last);
+                if (sink) sink->OnBlockWritten(present, m_nTotalSize);
+                if (auto speed = clock.AverageKiBPerSecond(received); speed && sink)
+                    sink->OnAverageSpeed(*speed);
             }
-            bodyEnded = last <= 0 && m_pHttpFile->BodyComplete();
+            // What arrived before a failure stays in the partial file for the next attempt.
+            if (!read.Ok()) return read;
+            if (last == 0) break;
         }
-        partial.Flush();
+        bodyEnded = last == 0 && m_pHttpFile->BodyComplete();
+    }
+    if (NetResult r = partial.Flush(); !r.Ok()) return r;
 
-        bool complete =
-            m_bStop == 0 && last <= 0 && bodyEnded && present > 0 && present >= m_nTotalSize;
-        if (!complete) {
-            partial.Close();
-            return 0;
-        }
-        if (sha && !SameDigest(sha->HexDigest(), expectedSha256)) {
-            // Bytes that do not make the expected file are worth nothing for a resume.
-            std::remove(partialPath.c_str());
-            std::string message = url + ":sha256 mismatch";
-            throw Except(__FILE__, kFunction, __LINE__, "%s", message.c_str());
-        }
-        // Moved while still locked, so no second writer can slip in before the move.
-        if (std::rename(partialPath.c_str(), destination.c_str()) != 0) {
-            std::string message = FileInUseText(destination);
-            throw Except(__FILE__, kFunction, __LINE__, "%s", message.c_str());
-        }
-        partial.Close();
-        PostMessage(hwnd, WM_UPDATE_PROGRESS, 0, 100);
-        return 1;
-    } catch (const Except& e) {
-        m_strError = e.GetText();
-        DiagLog(TheApp().AppParams.Get("Log").c_str(), "%s", m_strError.c_str());
-    } catch (const CInternetException&) {
-        // Transfer failures leave no text: the partial file is resumed by the next attempt.
-    } catch (const std::exception& e) {
-        TRACE("Exception: %s\n", e.what());
-        m_strError = e.what();
+    const bool complete =
+        m_bStop == 0 && last == 0 && bodyEnded && present > 0 && present >= m_nTotalSize;
+    if (!complete) return NetResult::Fail(NetFailure::Incomplete, partialPath);
+    if (sha && !SameDigest(sha->HexDigest(), expectedSha256)) {
+        // Bytes that do not make the expected file are worth nothing for a resume.
+        std::remove(partialPath.c_str());
+        return NetResult::Fail(NetFailure::DigestMismatch, url);
+    }
+    // Moved while still locked, so no second writer can slip in before the move.
+    if (std::rename(partialPath.c_str(), destination.c_str()) != 0)
+        return NetResult::Fail(NetFailure::MoveFailed, destination);
+    partial.Close();
+    if (sink) sink->OnComplete();
+    return {};
+}
+
+void CHttp::Report(const NetResult& failure, const std::string& url,
+                   const std::string& destination) {
+    // What goes into the log: the failures that the server or the disk made, with where they
+    // were found.
+    std::string logged;
+    switch (failure.Failure()) {
+        case NetFailure::None:
+        case NetFailure::Incomplete:  // the partial file is resumed by the next attempt
+            return;
+        case NetFailure::BadUrl:
+            m_strError = LoadResString(IDS_BAD_URL);
+            return;
+        case NetFailure::BadDigest:
+            m_strError = LoadResString(IDS_BAD_DIGEST);
+            return;
+        case NetFailure::FileInUse:
+            m_strError = FileInUseText(destination);
+            return;
+        case NetFailure::Connect:
+            logged = LoadResString(IDS_CONNECT_FAILED);
+            break;
+        case NetFailure::NotFound:
+            logged = Format(LoadResString(IDS_FILE_NOT_FOUND).c_str(), url.c_str());
+            break;
+        case NetFailure::Refused:
+            logged = url + ":server answered " + failure.Detail();
+            break;
+        case NetFailure::DigestMismatch:
+            logged = url + ":sha256 mismatch";
+            break;
+        case NetFailure::MoveFailed:
+            logged = FileInUseText(destination);
+            break;
+        case NetFailure::Transfer:
+        case NetFailure::Stopped:
+            // Transfer failures leave no text: the partial file is resumed by the next attempt.
+            break;
+        case NetFailure::FileError:
+            TRACE("Exception: %s\n", failure.Detail().c_str());
+            m_strError = failure.Detail();
+            break;
+    }
+    if (!logged.empty()) {
+        m_strError = Except(failure.Where().file_name(), kFunction,
+                            static_cast<int>(failure.Where().line()), "%s", logged.c_str())
+                         .GetText();
+        DiagLog(m_logPath.c_str(), "%s", m_strError.c_str());
     }
     TRACE("-------->start CHttp::DownHttpFile Close\n");
-    partial.Close();
     Clean();
-    return 0;
 }

@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "net/InternetException.h"
 #include "net/InternetSession.h"
 
 namespace {
@@ -28,7 +27,7 @@ std::string HeaderName(std::string_view line) {
 
 CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, unsigned flags)
     : m_session(session), m_verb(verb), m_easy(curl_easy_init()) {
-    if (!m_easy) throw CInternetException("cannot create a transfer");
+    if (!m_easy) return;  // SendRequest reports it
     CURL* easy = m_easy.get();
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
@@ -51,7 +50,8 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &CHttpFile::OnHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     // Ask caches on the way (proxies) to fetch from the origin server.
-    if (flags & INTERNET_FLAG_PRAGMA_NOCACHE) AddRequestHeaders("Pragma: no-cache");
+    if (flags & INTERNET_FLAG_PRAGMA_NOCACHE)
+        static_cast<void>(AddRequestHeaders("Pragma: no-cache"));
     m_spare.reserve(kSpareBytes);
 }
 
@@ -59,7 +59,7 @@ CHttpFile::~CHttpFile() {
     Close();
 }
 
-void CHttpFile::AddRequestHeaders(const std::string& headers) {
+NetResult CHttpFile::AddRequestHeaders(const std::string& headers) {
     std::string_view rest = headers;
     while (!rest.empty()) {
         std::size_t end = rest.find('\n');
@@ -73,38 +73,44 @@ void CHttpFile::AddRequestHeaders(const std::string& headers) {
         });
         if (known) continue;
         curl_slist* list = curl_slist_append(m_headers.get(), std::string(line).c_str());
-        if (!list) throw CInternetException("out of memory for request headers");
+        if (!list)
+            return NetResult::Fail(NetFailure::Transfer, "out of memory for request headers");
         m_headers.release();
         m_headers.reset(list);
         m_headerNames.push_back(std::move(name));
     }
+    return {};
 }
 
-bool CHttpFile::SendRequest(const std::string& headers, const std::string& body) {
+NetResult CHttpFile::SendRequest(const std::string& headers, const std::string& body) {
     CURL* easy = m_easy.get();
-    AddRequestHeaders(headers);
-    if (m_verb == HttpVerb::Post) {
+    if (!easy) return NetResult::Fail(NetFailure::Transfer, "cannot create a transfer");
+    NetResult added = AddRequestHeaders(headers);
+    if (added.Ok() && m_verb == HttpVerb::Post) {
         // The whole body goes with the request; no waiting for a "100 Continue".
-        AddRequestHeaders("Expect:");
+        added = AddRequestHeaders("Expect:");
         curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
         curl_easy_setopt(easy, CURLOPT_COPYPOSTFIELDS, body.c_str());
     }
+    if (!added.Ok()) return added;
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers.get());
 
-    CURLMcode added = curl_multi_add_handle(m_session.Multi(), easy);
-    if (added != CURLM_OK) throw CInternetException(added);
+    CURLMcode joined = curl_multi_add_handle(m_session.Multi(), easy);
+    if (joined != CURLM_OK)
+        return NetResult::Fail(NetFailure::Transfer, curl_multi_strerror(joined));
     m_inMulti = true;
     while (!m_headersDone && !m_done) {
-        Perform();
+        if (NetResult step = Perform(); !step.Ok()) return step;
         if (m_headersDone || m_done) break;
         if (m_session.StopFlag().load(std::memory_order_relaxed)) {
             m_stopped = true;
-            throw CInternetException("the transfer was stopped");
+            return NetResult::Fail(NetFailure::Stopped, "the transfer was stopped");
         }
-        WaitForNetwork();
+        if (NetResult waited = WaitForNetwork(); !waited.Ok()) return waited;
     }
-    if (!m_headersDone && m_result != CURLE_OK) ThrowTransferError();
-    return QueryInfoStatusCode() != 0;
+    if (!m_headersDone && m_result != CURLE_OK) return TransferError();
+    if (QueryInfoStatusCode() == 0) return NetResult::Fail(NetFailure::Connect, "no answer");
+    return {};
 }
 
 long CHttpFile::QueryInfoStatusCode() const {
@@ -127,35 +133,42 @@ std::optional<std::string> CHttpFile::ResponseHeader(const char* name) const {
     return std::string(header->value);
 }
 
-std::size_t CHttpFile::Read(void* buffer, std::size_t size) {
-    if (size == 0 || !m_inMulti) return 0;
+NetResult CHttpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
+    got = 0;
+    if (size == 0 || !m_inMulti) return {};
     m_dst = static_cast<char*>(buffer);
     m_room = size;
     m_got = 0;
     TakeSpare();
-    while (m_got == 0) {
+    NetResult result;
+    while (m_got == 0 && result.Ok()) {
         if (m_paused) {
             // The block held back by libcurl arrives through OnWrite during this call.
             m_paused = false;
             CURLcode resumed = curl_easy_pause(m_easy.get(), CURLPAUSE_CONT);
-            if (resumed != CURLE_OK) throw CInternetException(resumed, m_errorText);
+            if (resumed != CURLE_OK) {
+                m_result = resumed;
+                result = TransferError();
+                break;
+            }
             if (m_got > 0) break;
         }
         if (m_done) {
-            if (m_result != CURLE_OK) ThrowTransferError();
+            if (m_result != CURLE_OK) result = TransferError();
             break;
         }
-        Perform();
-        if (m_got > 0 || m_done || m_paused) continue;
+        result = Perform();
+        if (!result.Ok() || m_got > 0 || m_done || m_paused) continue;
         if (m_session.StopFlag().load(std::memory_order_relaxed)) {
             m_stopped = true;
             break;
         }
-        WaitForNetwork();
+        result = WaitForNetwork();
     }
+    got = m_got;
     m_dst = nullptr;
     m_room = 0;
-    return m_got;
+    return result;
 }
 
 void CHttpFile::Close() {
@@ -213,10 +226,11 @@ void CHttpFile::TakeSpare() {
     }
 }
 
-void CHttpFile::Perform() {
+NetResult CHttpFile::Perform() {
     int running = 0;
     CURLMcode performed = curl_multi_perform(m_session.Multi(), &running);
-    if (performed != CURLM_OK) throw CInternetException(performed);
+    if (performed != CURLM_OK)
+        return NetResult::Fail(NetFailure::Transfer, curl_multi_strerror(performed));
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(m_session.Multi(), &queued)) {
         if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy.get()) {
@@ -224,13 +238,18 @@ void CHttpFile::Perform() {
             m_result = message->data.result;
         }
     }
+    return {};
 }
 
-void CHttpFile::WaitForNetwork() {
+NetResult CHttpFile::WaitForNetwork() {
     CURLMcode waited = curl_multi_poll(m_session.Multi(), nullptr, 0, kWaitMilliseconds, nullptr);
-    if (waited != CURLM_OK) throw CInternetException(waited);
+    if (waited != CURLM_OK)
+        return NetResult::Fail(NetFailure::Transfer, curl_multi_strerror(waited));
+    return {};
 }
 
-void CHttpFile::ThrowTransferError() const {
-    throw CInternetException(m_result, m_errorText);
+NetResult CHttpFile::TransferError() const {
+    // curl's detailed error buffer when it has one, otherwise the code's generic text.
+    return NetResult::Fail(NetFailure::Transfer,
+                           *m_errorText ? m_errorText : curl_easy_strerror(m_result));
 }

@@ -14,6 +14,7 @@
 
 #include "net/CurlHandles.h"
 #include "net/HttpConnection.h"
+#include "net/NetResult.h"
 
 class CInternetSession;
 
@@ -31,12 +32,12 @@ class CHttpFile {
     CHttpFile& operator=(const CHttpFile&) = delete;
 
     // Adds the lines of headers ("Name: value", separated by CR LF) that name a header not
-    // added before.
-    void AddRequestHeaders(const std::string& headers);
+    // added before; fails only when memory runs out.
+    NetResult AddRequestHeaders(const std::string& headers);
     // Sends the request, with extra header lines and a body when given, and waits for the
-    // headers of the final response. Throws CInternetException when the transfer fails or the
-    // stop flag is raised meanwhile; false when the transfer ended without any response.
-    bool SendRequest(const std::string& headers = {}, const std::string& body = {});
+    // headers of the final response. Fails with Transfer when the transfer fails, Stopped when
+    // the stop flag is raised meanwhile, and Connect when it ended without any response.
+    NetResult SendRequest(const std::string& headers = {}, const std::string& body = {});
 
     long QueryInfoStatusCode() const;
     // Content-Length of the response, read as 64-bit; -1 when the response has none.
@@ -44,10 +45,11 @@ class CHttpFile {
     // Value of a header of the final response, if it has one.
     std::optional<std::string> ResponseHeader(const char* name) const;
 
-    // Copies at most size body bytes into buffer. 0 at the end of the body, or when the stop
-    // flag was seen while waiting for the network (then Stopped() is true). Throws
-    // CInternetException once the bytes that arrived before a transfer failure are handed out.
-    std::size_t Read(void* buffer, std::size_t size);
+    // Copies at most size body bytes into buffer and sets got to their number: 0 at the end
+    // of the body, or when the stop flag was seen while waiting for the network (then
+    // Stopped() is true). Fails with Transfer once the bytes that arrived before a transfer
+    // failure are handed out.
+    NetResult Read(void* buffer, std::size_t size, std::size_t& got);
     // Whether the whole body arrived and the transfer ended without an error.
     bool BodyComplete() const { return m_done && m_result == CURLE_OK; }
     bool Stopped() const { return m_stopped; }
@@ -60,9 +62,9 @@ class CHttpFile {
     static std::size_t OnHeader(char* data, std::size_t one, std::size_t count, void* self);
     bool IsFinalResponse(long code) const;
     void TakeSpare();
-    void Perform();
-    void WaitForNetwork();
-    [[noreturn]] void ThrowTransferError() const;
+    NetResult Perform();
+    NetResult WaitForNetwork();
+    NetResult TransferError() const;
 
     CInternetSession& m_session;
     HttpVerb m_verb;

@@ -28,7 +28,7 @@ class CInternetSession {
     CInternetSession& operator=(const CInternetSession&) = delete;
 
     std::unique_ptr<CHttpConnection> GetHttpConnection(const std::string& server, unsigned port);
-    // Drops the cached connections; the session must not be used afterwards.
+    // Drops the cached connections; requests made afterwards fail.
     void Close();
 
     CURLM* Multi() const { return m_multi.get(); }

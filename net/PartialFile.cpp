@@ -6,9 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <vector>
-
-#include "net/FileException.h"
 
 namespace {
 constexpr std::size_t kWriteBufferBytes = 256 * 1024;
@@ -26,18 +25,26 @@ bool CPartialFile::Open(const std::string& path) {
     return true;
 }
 
-std::uint64_t CPartialFile::Length() const {
+NetResult CPartialFile::FileError(int error) const {
+    return NetResult::Fail(NetFailure::FileError, m_path + ": " + std::strerror(error));
+}
+
+NetResult CPartialFile::Length(std::uint64_t& length) const {
     struct stat st {};
-    if (::fstat(m_fd.get(), &st) != 0) throw CFileException(m_path, errno);
-    return static_cast<std::uint64_t>(st.st_size);
+    if (::fstat(m_fd.get(), &st) != 0) return FileError(errno);
+    length = static_cast<std::uint64_t>(st.st_size);
+    return {};
 }
 
-char* CPartialFile::NextBlock(std::size_t size) {
-    if (m_held + size > kWriteBufferBytes) Flush();
-    return m_buffer.get() + m_held;
+NetResult CPartialFile::NextBlock(std::size_t size, char*& block) {
+    block = nullptr;
+    if (m_held + size > kWriteBufferBytes)
+        if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
+    block = m_buffer.get() + m_held;
+    return {};
 }
 
-void CPartialFile::Flush() {
+NetResult CPartialFile::Flush() {
     const char* data = m_buffer.get();
     std::size_t left = m_held;
     // Whatever happens, the held bytes are written at most once: after a failure the file
@@ -46,37 +53,36 @@ void CPartialFile::Flush() {
     while (left > 0) {
         ssize_t n = ::write(m_fd.get(), data, left);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw CFileException(m_path, errno);
-        if (n == 0) throw CFileException(m_path, ENOSPC);
+        if (n < 0) return FileError(errno);
+        if (n == 0) return FileError(ENOSPC);
         data += n;
         left -= static_cast<std::size_t>(n);
     }
+    return {};
 }
 
 void CPartialFile::Close() {
     if (!m_fd) return;
-    try {
-        Flush();
-    } catch (const CFileException&) {
-        // Closing after a failure: what could be written is there.
-    }
+    // Closing after a failure: what could be written is there.
+    static_cast<void>(Flush());
     m_fd.Reset();
 }
 
-void CPartialFile::Restart() {
+NetResult CPartialFile::Restart() {
     m_held = 0;
     if (::ftruncate(m_fd.get(), 0) != 0 || ::lseek(m_fd.get(), 0, SEEK_SET) < 0)
-        throw CFileException(m_path, errno);
+        return FileError(errno);
+    return {};
 }
 
-void CPartialFile::FeedExisting(CSha256& sha) const {
+NetResult CPartialFile::FeedExisting(CSha256& sha) const {
     std::vector<char> buffer(1 << 16);
     off_t at = 0;
     for (;;) {
         ssize_t n = ::pread(m_fd.get(), buffer.data(), buffer.size(), at);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw CFileException(m_path, errno);
-        if (n == 0) return;
+        if (n < 0) return FileError(errno);
+        if (n == 0) return {};
         sha.Update(buffer.data(), static_cast<std::size_t>(n));
         at += n;
     }

@@ -11,8 +11,9 @@
 #include <memory>
 #include <string>
 
+#include "base/UniqueFd.h"
+#include "net/NetResult.h"
 #include "net/Sha256.h"
-#include "platform/UniqueFd.h"
 
 class CPartialFile {
   public:
@@ -24,25 +25,27 @@ class CPartialFile {
     // Opens path for writing at its end, created when absent and its contents kept; false when
     // it cannot be opened or another writer holds it.
     bool Open(const std::string& path);
-    // The file's length. Throws CFileException.
-    std::uint64_t Length() const;
+    // The file's length. File errors fail with FileError and the system's description.
+    NetResult Length(std::uint64_t& length) const;
 
     // Room for the next block of at most size bytes (at most the buffer's size), after writing
-    // out what is held when that is needed. Throws CFileException.
-    char* NextBlock(std::size_t size);
+    // out what is held when that is needed.
+    NetResult NextBlock(std::size_t size, char*& block);
     // The block handed out last now holds size bytes.
     void CommitBlock(std::size_t size) { m_held += size; }
-    // Writes out everything held. Throws CFileException; what was written stays.
-    void Flush();
+    // Writes out everything held; after a failure what was written stays.
+    NetResult Flush();
 
-    // Empties the file, to be filled again from its first byte. Throws CFileException.
-    void Restart();
-    // Feeds the bytes already in the file to sha. Throws CFileException.
-    void FeedExisting(CSha256& sha) const;
+    // Empties the file, to be filled again from its first byte.
+    NetResult Restart();
+    // Feeds the bytes already in the file to sha.
+    NetResult FeedExisting(CSha256& sha) const;
     // Writes out what is held as far as it can, then closes the file.
     void Close();
 
   private:
+    NetResult FileError(int error) const;
+
     UniqueFd m_fd;
     std::string m_path;
     std::unique_ptr<char[]> m_buffer;

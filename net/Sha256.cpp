@@ -7,7 +7,7 @@
 #include <cctype>
 #include <vector>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 void CSha256::Update(const void* data, std::size_t size) {
     g_checksum_update(m_checksum, static_cast<const guchar*>(data), static_cast<gssize>(size));

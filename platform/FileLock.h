@@ -6,7 +6,7 @@
 #include <chrono>
 #include <string>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 class CFileLock {
   public:

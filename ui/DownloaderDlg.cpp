@@ -1,7 +1,7 @@
 #include "ui/DownloaderDlg.h"
 
-#include "app/DownloaderApp.h"
-#include "app/ResString.h"
+#include "base/ResString.h"
+#include "base/StringTable.h"
 #include "platform/NetworkPresence.h"
 #include "ui/AboutDlg.h"
 #include "ui/WindowShape.h"
@@ -13,10 +13,16 @@ constexpr unsigned SC_CLOSE = 0xF060;
 
 }  // namespace
 
-CDownloaderDlg::CDownloaderDlg(WorkerProc worker)
-    : m_workerProc(std::move(worker)),
-      m_queue(CMessageQueue::Create(
-          nullptr, [this](unsigned msg, WPARAM w, LPARAM l) { return WindowProc(msg, w, l); })) {}
+CDownloaderDlg::CDownloaderDlg(AppState app)
+    : CDownloaderDlg(app, [app](CWorkerHost* host) {
+          return DownloadThread(host, WorkerEnvironment{app, UpdateEndpoints{}});
+      }) {}
+
+CDownloaderDlg::CDownloaderDlg(AppState app, WorkerProc worker)
+    : m_app(std::move(app)),
+      m_workerProc(std::move(worker)),
+      m_queue(CWorkerEventQueue::Create(
+          nullptr, [this](const WorkerEvent& event) { return WindowProc(event); })) {}
 
 CDownloaderDlg::~CDownloaderDlg() {
     m_queue->Close();
@@ -32,7 +38,7 @@ int CDownloaderDlg::DoModal() {
 
     // The loop has ended by whatever path: stop the transfers, release waiting senders, and
     // wait for the workers, which now end at their next poll.
-    TheApp().m_bQuit.store(1);
+    m_app.quit.store(1);
     m_queue->Close();
     if (m_window) gtk_widget_destroy(m_window);
     m_workers.JoinAll();
@@ -56,14 +62,14 @@ void CDownloaderDlg::Create() {
 }
 
 void CDownloaderDlg::OnCreate() {
-    m_windowTag.Set(TheApp().AppName());
+    m_windowTag.Set(m_app.appName);
 }
 
 bool CDownloaderDlg::OnInitDialog() {
     m_webHost->Load(kPageUri);
 
     // An undecorated window has no window menu: the About entry joins the page's context menu.
-    const std::string aboutText = LoadResString(101);
+    const std::string aboutText = LoadResString(IDS_ABOUTBOX);
     if (!aboutText.empty()) {
         m_webHost->AppendMenuSeparator();
         m_webHost->AppendMenuItem(IDM_ABOUTBOX, aboutText);
@@ -134,12 +140,12 @@ void CDownloaderDlg::StartWorker() {
 }
 
 void CDownloaderDlg::OnExit() {
-    TheApp().m_bQuit.store(1);
+    m_app.quit.store(1);
     EndDialog(IDCANCEL);
 }
 
 std::string CDownloaderDlg::GetAppParams(const std::string& name) {
-    return TheApp().AppParams.Get(name);
+    return m_app.params.Get(name);
 }
 
 void CDownloaderDlg::MoveTitleBar(int, int) {

@@ -11,9 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "base/AppState.h"
 #include "download/DownloadThread.h"
+#include "download/WorkerEvents.h"
 #include "download/WorkerHost.h"
-#include "platform/MessageQueue.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
 #include "ui/IconSet.h"
@@ -34,8 +35,10 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     // The procedure each worker thread runs with this window as its host.
     using WorkerProc = std::function<unsigned(CWorkerHost*)>;
 
-    explicit CDownloaderDlg(
-        WorkerProc worker = static_cast<unsigned (*)(CWorkerHost*)>(&DownloadThread));
+    // A window whose workers download from the compiled-in hosts.
+    explicit CDownloaderDlg(AppState app);
+    // A window whose workers run worker instead (tests).
+    CDownloaderDlg(AppState app, WorkerProc worker);
     ~CDownloaderDlg() override;
     CDownloaderDlg(const CDownloaderDlg&) = delete;
     CDownloaderDlg& operator=(const CDownloaderDlg&) = delete;
@@ -81,12 +84,14 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     void StartFirstWorker();
     void StartWorker();
 
-    LRESULT WindowProc(unsigned msg, WPARAM wParam, LPARAM lParam);
-    LRESULT OnUpdateProgress(WPARAM wParam, LPARAM lParam);
-    LRESULT OnUpdateFileSize(WPARAM wParam, LPARAM lParam);
-    LRESULT OnUpdateSpeed(WPARAM wParam, LPARAM lParam);
-    LRESULT OnShowMessage(WPARAM wParam, LPARAM lParam);
+    LRESULT WindowProc(const WorkerEvent& event);
+    LRESULT OnUpdateProgress(const UpdateProgress& progress);
+    LRESULT OnUpdateFileSize(const UpdateFileSize& size);
+    LRESULT OnUpdateSpeed(const UpdateSpeed& speed);
+    LRESULT OnShowDetail(const ShowDetail& detail);
+    LRESULT OnShowDownFail(const ShowDownFail& failure);
 
+    AppState m_app;
     WorkerProc m_workerProc;
     CIconSet m_icons;
     GtkWidget* m_window = nullptr;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/Format.h"
+#include "base/Format.h"
 
 namespace {
 
@@ -11,25 +11,25 @@ constexpr double kPerKilo = 1.0 / 1024;
 double Megabytes(double bytes) {
     return bytes * kPerKilo * kPerKilo;
 }
-std::int32_t Signed32(LPARAM value) {
+std::int32_t Signed32(std::int64_t value) {
     return static_cast<std::int32_t>(value);
 }
 
 }  // namespace
 
-ProgressTexts ProgressTextsOf(WPARAM bytesDone, LPARAM percent) {
+ProgressTexts ProgressTextsOf(std::uint64_t bytesDone, std::int64_t percent) {
     return {Format("%d", Signed32(percent)),
             Format("%.2f", Megabytes(static_cast<std::uint32_t>(bytesDone)))};
 }
 
-bool IsCompleteProgress(LPARAM percent) {
+bool IsCompleteProgress(std::int64_t percent) {
     return Signed32(percent) >= 100;
 }
 
-std::string FileSizeTextOf(LPARAM totalBytes) {
-    return Format("%.2f", Megabytes(Signed32(totalBytes)));
+std::string FileSizeTextOf(std::uint64_t totalBytes) {
+    return Format("%.2f", Megabytes(Signed32(static_cast<std::int64_t>(totalBytes))));
 }
 
-std::string SpeedTextOf(LPARAM kilobytesPerSecond) {
+std::string SpeedTextOf(std::int64_t kilobytesPerSecond) {
     return Format("%0.2f", static_cast<double>(static_cast<float>(Signed32(kilobytesPerSecond))));
 }

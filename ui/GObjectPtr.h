@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "platform/CallRelease.h"
+#include "base/CallRelease.h"
 
 // Owns one reference of a GObject of type T.
 template <typename T>

@@ -2,7 +2,7 @@
 
 #include <glib.h>
 
-#include "app/Format.h"
+#include "base/Format.h"
 #include "ui/GObjectPtr.h"
 
 namespace {

@@ -27,9 +27,10 @@
 #include <thread>
 #include <vector>
 
+#include "base/UniqueFd.h"
+#include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
 #include "net/Http.h"
-#include "platform/UniqueFd.h"
 
 namespace {
 struct ChildRun {
@@ -109,12 +110,13 @@ int Serve(const std::string& path) {
 // Child: downloads url to destination through DownHttpFile, counting the events it posts.
 int Fetch(const std::string& url, const std::string& destination) {
     GMainContext* context = g_main_context_new();
-    std::map<unsigned, long> counts;
+    long sizes = 0, progress = 0, speeds = 0;
     std::atomic<bool> finished{false};
-    constexpr unsigned kSentinel = 0;
-    auto queue = CMessageQueue::Create(context, [&](unsigned msg, WPARAM, LPARAM) {
-        if (msg == kSentinel) finished = true;
-        ++counts[msg];
+    auto queue = CWorkerEventQueue::Create(context, [&](const WorkerEvent& event) {
+        sizes += std::holds_alternative<UpdateFileSize>(event);
+        progress += std::holds_alternative<UpdateProgress>(event);
+        speeds += std::holds_alternative<UpdateSpeed>(event);
+        if (std::holds_alternative<ShowDownFail>(event)) finished = true;  // the last one
         return LRESULT{0};
     });
     std::thread window([&] {
@@ -122,15 +124,17 @@ int Fetch(const std::string& url, const std::string& destination) {
     });
     int result = 0;
     {
-        CHttp http;
+        std::atomic<int> quit{0};
+        CHttp http("download_bench", quit, "");
+        CWindowSink sink(queue);
         // NO_EVENTS=1 leaves the window out, to tell the events' share of the cost.
-        result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : queue, url, destination);
+        result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : &sink, url, destination);
     }
-    queue->Post(kSentinel, 0, 0);
+    queue->Post(ShowDownFail{});
     window.join();
     queue->Close();
-    std::printf("result %d, events: size %ld, progress %ld, speed %ld\n", result,
-                counts[WM_UPDATE_FILESIZE], counts[WM_UPDATE_PROGRESS], counts[WM_UPDATE_SPEED]);
+    std::printf("result %d, events: size %ld, progress %ld, speed %ld\n", result, sizes, progress,
+                speeds);
     g_main_context_unref(context);
     return result == 1 ? 0 : 1;
 }

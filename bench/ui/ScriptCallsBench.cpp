@@ -44,8 +44,8 @@ void RunRound(CDownloaderDlg& dlg, bool callThrough) {
     const auto start = BenchClock::now();
     std::thread worker([hwnd = dlg.GetSafeHwnd()] {
         for (long i = 0; i < kEvents; ++i)
-            PostMessage(hwnd, WM_UPDATE_PROGRESS, static_cast<WPARAM>(i) * kBlock,
-                        static_cast<LPARAM>(i * 100 / kEvents));
+            PostMessage(hwnd, UpdateProgress{static_cast<std::uint64_t>(i) * kBlock,
+                                             static_cast<std::int32_t>(i * 100 / kEvents)});
     });
     long calls = 0;
     while (calls < kEvents && SecondsSince(start) < 120) {
@@ -73,7 +73,9 @@ int main(int argc, char** argv) {
     }
     g_main_context_acquire(nullptr);
     {
-        CDownloaderDlg dlg([](CWorkerHost*) { return 0u; });
+        CAppParams params;
+        std::atomic<int> quit{0};
+        CDownloaderDlg dlg(AppState{params, quit, "bench"}, [](CWorkerHost*) { return 0u; });
         dlg.Create();
         if (!PumpUntil([&] { return dlg.IsPageReady(); }, std::chrono::seconds(30))) {
             std::fprintf(stderr, "page did not load\n");

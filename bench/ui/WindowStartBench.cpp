@@ -40,7 +40,9 @@ int main() {
     g_main_context_acquire(nullptr);
     int status = 0;
     {
-        CDownloaderDlg dlg([](CWorkerHost*) { return 0u; });
+        CAppParams params;
+        std::atomic<int> quit{0};
+        CDownloaderDlg dlg(AppState{params, quit, "bench"}, [](CWorkerHost*) { return 0u; });
         dlg.Create();
         const double shown = SecondsSince(start);
         double loaded = -1;

@@ -1,4 +1,4 @@
-#include "app/AppParams.h"
+#include "base/AppParams.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,8 +10,8 @@
 
 #include "app/BuildAppParams.h"
 #include "app/DownloaderApp.h"
-#include "app/Format.h"
-#include "app/ResString.h"
+#include "base/Format.h"
+#include "base/ResString.h"
 #include "tests/support/TempDir.h"
 
 namespace {

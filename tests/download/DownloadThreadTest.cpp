@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/DownloaderApp.h"
-#include "app/ResString.h"
+#include "base/ResString.h"
+#include "base/StringTable.h"
 #include "net/Sha256.h"
 #include "tests/download/RecordingHost.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestAppState.h"
 
 namespace {
 constexpr char kUpdatePath[] = "/tools/updateinfo.php";
@@ -44,7 +45,7 @@ std::string DigestOf(const std::string& bytes) {
 }
 
 std::string Failure() {
-    return std::string("downfail ") + kTransferFailedText;
+    return "downfail " + LoadResString(IDS_TRANSFER_FAILED);
 }
 
 // The requests a server saw for path, whatever their query.
@@ -80,16 +81,12 @@ std::vector<std::string> Milestones(const std::vector<std::string>& events) {
 class DownloadThreadRun : public testing::Test {
   protected:
     void SetUp() override {
-        CDownloaderApp& app = TheApp();
-        app.m_bQuit = 0;
-        app.AppParams.Set("Version", "velmora");
-        app.AppParams.Set("Channel", "general");
-        app.AppParams.Set("AppTmpPath", m_tmp.Path() + "/");
-        app.AppParams.Set("Log", m_tmp / "log.txt");
-        app.AppParams.Set("AppPath", "");
+        m_app.params.Set("Version", "velmora");
+        m_app.params.Set("Channel", "general");
+        m_app.params.Set("AppTmpPath", m_tmp.Path() + "/");
+        m_app.params.Set("Log", m_tmp / "log.txt");
         ServeInstaller(ServedFile{.content = m_installer});
     }
-    void TearDown() override { TheApp().m_bQuit = 0; }
 
     void ServeInstaller(ServedFile file) {
         m_web = std::make_unique<LocalHttpServer>([&](LocalHttpServer& owner, httplib::Server& s) {
@@ -116,7 +113,7 @@ class DownloadThreadRun : public testing::Test {
     unsigned Run(CRecordingHost& host) {
         const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
                                         m_web->Url(kDefaultInstallerPath)};
-        return DownloadThread(&host, endpoints);
+        return DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints});
     }
 
     std::string ReplyFor(const std::string& version, const std::string& sha256 = {}) const {
@@ -144,6 +141,7 @@ class DownloadThreadRun : public testing::Test {
     }
 
     TempDir m_tmp;
+    TestAppState m_app;
     const std::string m_installer = MakeInstaller(kSize);
     const std::string m_digest = DigestOf(m_installer);
     std::unique_ptr<LocalHttpServer> m_web;
@@ -152,13 +150,13 @@ class DownloadThreadRun : public testing::Test {
 
 TEST_F(DownloadThreadRun, WithoutAHostNothingHappens) {
     ServeReply(ReplyFor("2.0"));
-    EXPECT_EQ(DownloadThread(nullptr, UpdateEndpoints{}), 0u);
+    EXPECT_EQ(DownloadThread(nullptr, WorkerEnvironment{m_app.State(), {}}), 0u);
     EXPECT_EQ(m_update->RequestCount(), 0u);
 }
 
 TEST_F(DownloadThreadRun, OfflineShowsOneBoxThenTheFailureViewAndAsksNothing) {
     ServeReply(ReplyFor("2.0"));
-    CRecordingHost host(/*online=*/false);
+    CRecordingHost host(m_app.params, /*online=*/false);
     EXPECT_EQ(Run(host), 0u);
     const std::string text = LoadResString(107);
     ASSERT_EQ(text, "网络连接失败！请检查您的网络配置后重试！");
@@ -166,16 +164,16 @@ TEST_F(DownloadThreadRun, OfflineShowsOneBoxThenTheFailureViewAndAsksNothing) {
               (std::vector<std::string>{"box 0x10030 提示: " + text, "downfail " + text}));
     EXPECT_EQ(m_update->RequestCount(), 0u);
     EXPECT_EQ(m_web->RequestCount(), 0u);
-    EXPECT_EQ(TheApp().AppParams.Get("AppPath"), "");
+    EXPECT_EQ(m_app.params.Get("AppPath"), "");
 }
 
 TEST_F(DownloadThreadRun, FreshDownloadEndsWithTheVerifiedFileInPlace) {
     ServeReply(ReplyFor("2.0", m_digest));
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
 
     EXPECT_EQ(Milestones(host.Events()), Downloaded(DetailFor("2.0", m_digest)));
-    EXPECT_EQ(TheApp().AppParams.Get("AppPath"), InstallerPath());
+    EXPECT_EQ(m_app.params.Get("AppPath"), InstallerPath());
     EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
     EXPECT_FALSE(FileExists(InstallerPath() + ".df"));
     // The window saw the final path with every event.
@@ -188,13 +186,13 @@ TEST_F(DownloadThreadRun, FreshDownloadEndsWithTheVerifiedFileInPlace) {
 TEST_F(DownloadThreadRun, RequestCarriesProductKeyAndChannelUnescaped) {
     ServeReply("null");
     {
-        CRecordingHost host;
+        CRecordingHost host{m_app.params};
         Run(host);
     }
     // An ampersand in the channel starts another query argument at the service.
-    TheApp().AppParams.Set("Channel", "gen&x=1");
+    m_app.params.Set("Channel", "gen&x=1");
     {
-        CRecordingHost host;
+        CRecordingHost host{m_app.params};
         Run(host);
     }
     const auto asked = RequestsTo(*m_update, kUpdatePath);
@@ -208,8 +206,8 @@ TEST_F(DownloadThreadRun, RequestCarriesProductKeyAndChannelUnescaped) {
 TEST_F(DownloadThreadRun, ChannelWithASpaceIsAskedFor) {
     // The address is built unchanged; the space travels escaped, as any HTTP client sends it.
     ServeReply(ReplyFor("2.0"));
-    TheApp().AppParams.Set("Channel", "gen eral");
-    CRecordingHost host;
+    m_app.params.Set("Channel", "gen eral");
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     const auto asked = RequestsTo(*m_update, kUpdatePath);
     ASSERT_EQ(asked.size(), 1u);
@@ -221,7 +219,7 @@ TEST_F(DownloadThreadRun, ChannelWithASpaceIsAskedFor) {
 TEST_F(DownloadThreadRun, CompleteCopyIsAnnouncedAloneWithItsSize) {
     ServeReply(ReplyFor("2.0"));
     WriteFile(InstallerPath(), m_installer);
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
 
     EXPECT_EQ(host.Events(), (std::vector<std::string>{"progress 20000 100"}));
@@ -234,7 +232,7 @@ TEST_F(DownloadThreadRun, CompleteCopyIsAnnouncedAloneWithItsSize) {
 TEST_F(DownloadThreadRun, CopyOneByteShortIsDownloadedAgain) {
     ServeReply(ReplyFor("2.0"));
     WriteFile(InstallerPath(), m_installer.substr(0, kSize - 1));
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
 
     EXPECT_EQ(Milestones(host.Events()), Downloaded(DetailFor("2.0")));
@@ -247,7 +245,7 @@ TEST_F(DownloadThreadRun, EmptyFileIsNeverACompleteCopy) {
     ServeMissingInstaller();
     ServeReply(ReplyFor("2.0"));
     WriteFile(InstallerPath(), "");
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(host.Events(), (std::vector<std::string>{DetailFor("2.0"), Failure()}));
 }
@@ -257,7 +255,7 @@ TEST_F(DownloadThreadRun, EmptyFirstReplyIsAskedAgain) {
         SCOPED_TRACE(status);
         ServeReplies({{status, ""}, {200, ReplyFor("2.0")}});
         std::filesystem::remove(InstallerPath());
-        CRecordingHost host;
+        CRecordingHost host{m_app.params};
         EXPECT_EQ(Run(host), 1u);
         EXPECT_EQ(Milestones(host.Events()), Downloaded(DetailFor("2.0")));
         EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
@@ -267,12 +265,12 @@ TEST_F(DownloadThreadRun, EmptyFirstReplyIsAskedAgain) {
 
 TEST_F(DownloadThreadRun, TwoEmptyRepliesFallBackToTheDefaultInstaller) {
     ServeReplies({{200, ""}});
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
 
     EXPECT_EQ(m_update->RequestCount(), 2u);
     EXPECT_EQ(Milestones(host.Events()), Downloaded("detail null\n"));
-    EXPECT_EQ(TheApp().AppParams.Get("AppPath"), DefaultPath());
+    EXPECT_EQ(m_app.params.Get("AppPath"), DefaultPath());
     EXPECT_EQ(ReadFile(DefaultPath()), m_installer);
     EXPECT_EQ(RequestsTo(*m_web, kDefaultInstallerPath).size(), 1u);
 }
@@ -280,7 +278,7 @@ TEST_F(DownloadThreadRun, TwoEmptyRepliesFallBackToTheDefaultInstaller) {
 TEST_F(DownloadThreadRun, FailedTransferIsShownAndRetryResumesFromThePartialFile) {
     ServeInstaller(ServedFile{.content = m_installer, .closeAfter = 8192});
     ServeReply(ReplyFor("2.0"));
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(Milestones(host.Events()),
               (std::vector<std::string>{DetailFor("2.0"), Size(), Failure()}));
@@ -292,7 +290,7 @@ TEST_F(DownloadThreadRun, FailedTransferIsShownAndRetryResumesFromThePartialFile
     // Retry: a fresh run on the same window, the connection healthy again.
     ServeInstaller(ServedFile{.content = m_installer});
     ServeReply(ReplyFor("2.0"));
-    CRecordingHost retried;
+    CRecordingHost retried{m_app.params};
     EXPECT_EQ(Run(retried), 1u);
     EXPECT_EQ(Milestones(retried.Events()), Downloaded(DetailFor("2.0")));
     EXPECT_EQ(m_web->Ranges(),
@@ -303,10 +301,10 @@ TEST_F(DownloadThreadRun, FailedTransferIsShownAndRetryResumesFromThePartialFile
 TEST_F(DownloadThreadRun, QuitDuringTheTransferShowsNoFailure) {
     ServeInstaller(ServedFile{.content = m_installer, .stallAfter = 4096});
     ServeReply(ReplyFor("2.0"));
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     // The window sets the quit flag when it closes; here it closes on the first progress.
-    host.OnEvent([](const std::string& event) {
-        if (event.rfind("progress ", 0) == 0) TheApp().m_bQuit = 1;
+    host.OnEvent([this](const std::string& event) {
+        if (event.rfind("progress ", 0) == 0) m_app.quit = 1;
     });
     const auto started = std::chrono::steady_clock::now();
     EXPECT_EQ(Run(host), 1u);
@@ -322,14 +320,14 @@ TEST_F(DownloadThreadRun, QuitDuringTheTransferShowsNoFailure) {
 TEST_F(DownloadThreadRun, VersionCannotPlaceTheFileOutsideTheTemporaryFolder) {
     const std::string inner = m_tmp / "inner";
     ASSERT_EQ(::mkdir(inner.c_str(), 0700), 0);
-    TheApp().AppParams.Set("AppTmpPath", inner + "/");
+    m_app.params.Set("AppTmpPath", inner + "/");
     for (const std::string version : {"/../../escape", "/../escape/..", "x\\n/../y"}) {
         SCOPED_TRACE(version);
         std::filesystem::remove(inner + "//myvelmora_setup.exe");
         ServeReply(ReplyFor(version));
-        CRecordingHost host;
+        CRecordingHost host{m_app.params};
         EXPECT_EQ(Run(host), 1u);
-        EXPECT_EQ(TheApp().AppParams.Get("AppPath"), inner + "//myvelmora_setup.exe");
+        EXPECT_EQ(m_app.params.Get("AppPath"), inner + "//myvelmora_setup.exe");
         EXPECT_EQ(ReadFile(inner + "//myvelmora_setup.exe"), m_installer);
         // The page still gets the version as the service gave it.
         const auto events = host.Events();
@@ -343,7 +341,7 @@ TEST_F(DownloadThreadRun, VersionCannotPlaceTheFileOutsideTheTemporaryFolder) {
 TEST_F(DownloadThreadRun, DigestMismatchIsShownAndNothingIsPlaced) {
     const std::string otherDigest = DigestOf("another installer");
     ServeReply(ReplyFor("2.0", otherDigest));
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(Milestones(host.Events()),
               (std::vector<std::string>{DetailFor("2.0", otherDigest), Size(), Failure()}));
@@ -356,7 +354,7 @@ TEST_F(DownloadThreadRun, WrongExistingCopyIsReplacedByAVerifiedDownload) {
     std::string wrong = m_installer;
     wrong[kSize / 2] ^= 0x5A;
     WriteFile(InstallerPath(), wrong);
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(Milestones(host.Events()), Downloaded(DetailFor("2.0", m_digest)));
     EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
@@ -365,27 +363,27 @@ TEST_F(DownloadThreadRun, WrongExistingCopyIsReplacedByAVerifiedDownload) {
 TEST_F(DownloadThreadRun, MatchingExistingCopyIsComplete) {
     ServeReply(ReplyFor("2.0", m_digest));
     WriteFile(InstallerPath(), m_installer);
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(host.Events(), (std::vector<std::string>{"progress 20000 100"}));
 }
 
 TEST_F(DownloadThreadRun, ReplyWithoutUrlFailsTheTransferAtOnce) {
     ServeReply(R"({"version":"2.0"})");
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(host.Events(),
               (std::vector<std::string>{"detail {\"version\":\"2.0\"}\n", Failure()}));
-    EXPECT_EQ(TheApp().AppParams.Get("AppPath"), InstallerPath());
+    EXPECT_EQ(m_app.params.Get("AppPath"), InstallerPath());
     EXPECT_EQ(m_web->RequestCount(), 0u);
 }
 
 TEST_F(DownloadThreadRun, NullReplyParsesWithoutAnAddress) {
     ServeReply("null");
-    CRecordingHost host;
+    CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(host.Events(), (std::vector<std::string>{"detail null\n", Failure()}));
-    EXPECT_EQ(TheApp().AppParams.Get("AppPath"), DefaultPath());
+    EXPECT_EQ(m_app.params.Get("AppPath"), DefaultPath());
     EXPECT_EQ(m_update->RequestCount(), 1u);
 }
 
@@ -400,12 +398,12 @@ TEST_F(DownloadThreadRun, UnreadableMembersFallBackToTheDefaultInstaller) {
         SCOPED_TRACE(reply);
         std::filesystem::remove(DefaultPath());
         ServeReply(reply);
-        CRecordingHost host;
+        CRecordingHost host{m_app.params};
         EXPECT_EQ(Run(host), 1u);
         const auto events = Milestones(host.Events());
         ASSERT_EQ(events.size(), 3u);
         EXPECT_EQ(events[2], "progress 0 100");
-        EXPECT_EQ(TheApp().AppParams.Get("AppPath"), DefaultPath());
+        EXPECT_EQ(m_app.params.Get("AppPath"), DefaultPath());
         EXPECT_EQ(ReadFile(DefaultPath()), m_installer);
     }
     EXPECT_EQ(RequestsTo(*m_web, kDefaultInstallerPath).size(), 3u);

@@ -1,13 +1,14 @@
 #include "tests/download/RecordingHost.h"
 
-#include "app/DownloaderApp.h"
-#include "app/Format.h"
-#include "app/TextConv.h"
+#include "base/Format.h"
+#include "base/TextConv.h"
 #include "download/WorkerEvents.h"
+#include "tests/support/EventRecorder.h"
 
-CRecordingHost::CRecordingHost(bool online) : m_online(online), m_context(g_main_context_new()) {
-    m_queue = CMessageQueue::Create(
-        m_context.get(), [this](unsigned msg, WPARAM w, LPARAM l) { return Handle(msg, w, l); });
+CRecordingHost::CRecordingHost(CAppParams& params, bool online)
+    : m_params(params), m_online(online), m_context(g_main_context_new()) {
+    m_queue = CWorkerEventQueue::Create(m_context.get(),
+                                        [this](const WorkerEvent& event) { return Handle(event); });
     m_pump = std::thread([this] {
         while (!m_stopping.load()) g_main_context_iteration(m_context.get(), TRUE);
     });
@@ -43,34 +44,29 @@ std::vector<std::string> CRecordingHost::AppPathsSeen() {
     return m_appPaths;
 }
 
-LRESULT CRecordingHost::Handle(unsigned msg, WPARAM wParam, LPARAM lParam) {
-    switch (msg) {
+LRESULT CRecordingHost::Handle(const WorkerEvent& event) {
+    const RecordedEvent e = Numbered(event);
+    switch (e.msg) {
         case WM_UPDATE_SPEED:
-            Record(Format("speed %d", static_cast<int>(lParam)));
+            Record(Format("speed %lld", static_cast<long long>(e.lParam)));
             break;
         case WM_UPDATE_FILESIZE:
-            Record(Format("size %u", static_cast<unsigned>(lParam)));
+            Record(Format("size %lld", static_cast<long long>(e.lParam)));
             break;
         case WM_UPDATE_PROGRESS:
-            Record(
-                Format("progress %u %d", static_cast<unsigned>(wParam), static_cast<int>(lParam)));
+            Record(Format("progress %llu %lld", static_cast<unsigned long long>(e.wParam),
+                          static_cast<long long>(e.lParam)));
             break;
         case WM_SHOW_MESSAGE:
-            if (wParam == SHOW_DETAIL) {
-                const auto* record = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
-                const std::string text = record->lpData;
+            if (e.wParam == SHOW_DETAIL) {
                 // The size travels in UTF-16 units, terminator included.
-                if (record->cbData != (Utf16Length(text) + 1) * 2)
-                    Record(Format("detail with cbData %u", record->cbData));
-                Record("detail " + text);
+                if (static_cast<std::size_t>(e.lParam) != (Utf16Length(e.text) + 1) * 2)
+                    Record(Format("detail with cbData %lld", static_cast<long long>(e.lParam)));
+                Record("detail " + e.text);
             } else {
-                const auto* text = reinterpret_cast<const std::string*>(lParam);
-                Record("downfail " + (text ? *text : std::string()));
+                Record("downfail " + e.text);
             }
             break;
-        default:
-            Record(Format("message %u %lu %ld", msg, static_cast<unsigned long>(wParam),
-                          static_cast<long>(lParam)));
     }
     return 0;
 }
@@ -80,7 +76,7 @@ void CRecordingHost::Record(std::string event) {
     {
         std::lock_guard lock(m_mutex);
         m_events.push_back(event);
-        m_appPaths.push_back(TheApp().AppParams.Get("AppPath"));
+        m_appPaths.push_back(m_params.Get("AppPath"));
         hook = m_hook;
     }
     if (hook) hook(event);

@@ -13,11 +13,13 @@
 #include <thread>
 #include <vector>
 
+#include "base/AppParams.h"
 #include "download/WorkerHost.h"
 
 class CRecordingHost : public CWorkerHost {
   public:
-    explicit CRecordingHost(bool online = true);
+    // params: the table whose "AppPath" the window reads.
+    explicit CRecordingHost(CAppParams& params, bool online = true);
     ~CRecordingHost() override;
     CRecordingHost(const CRecordingHost&) = delete;
     CRecordingHost& operator=(const CRecordingHost&) = delete;
@@ -42,9 +44,10 @@ class CRecordingHost : public CWorkerHost {
         void operator()(GMainContext* context) const { g_main_context_unref(context); }
     };
 
-    LRESULT Handle(unsigned msg, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(const WorkerEvent& event);
     void Record(std::string event);
 
+    CAppParams& m_params;
     const bool m_online;
     std::unique_ptr<GMainContext, ContextUnref> m_context;
     WindowHandle m_queue;

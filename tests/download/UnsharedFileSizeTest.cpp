@@ -5,7 +5,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 #include "tests/support/TempDir.h"
 
 namespace {

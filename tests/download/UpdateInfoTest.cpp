@@ -2,80 +2,97 @@
 
 #include <gtest/gtest.h>
 
+#include <glib.h>
+#include <json/reader.h>
+
+#include <algorithm>
 #include <cctype>
+#include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 const std::string kDigest = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+const std::string kFallback = "http://fallback/tools/myvelmora_setup.exe";
 
-struct ParseCase {
-    const char* name;
-    std::string reply;
-    bool parsed;
+// One reply of the shared set (tools/demo/update-replies.json) and what it must give.
+struct ReplyCase {
+    std::string name;
+    std::string body;
+    bool parsed = false;
     std::string url;
     std::string version;
     std::string fileName;
-    std::string detail;
+    std::optional<std::string> detail;
 };
 
-void PrintTo(const ParseCase& c, std::ostream* os) {
+void PrintTo(const ReplyCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class ParseBranches : public testing::TestWithParam<ParseCase> {};
+std::string BodyOf(const Json::Value& entry) {
+    if (entry.isMember("body_base64")) {
+        const std::string encoded = entry["body_base64"].asString();
+        gsize size = 0;
+        guchar* bytes = g_base64_decode(encoded.c_str(), &size);
+        std::string body(reinterpret_cast<const char*>(bytes), size);
+        g_free(bytes);
+        return body;
+    }
+    if (entry.isMember("repeat")) {
+        std::string body;
+        for (const Json::Value& piece : entry["repeat"])
+            for (int i = 0; i < piece[1].asInt(); ++i) body += piece[0].asString();
+        return body;
+    }
+    return entry["body"].asString();
+}
 
-TEST_P(ParseBranches, SettleAddressFileNameAndDetail) {
-    const ParseCase& c = GetParam();
-    const UpdateInfo info = ParseUpdateInfo(c.reply, "http://fallback/tools/myvelmora_setup.exe");
+std::vector<ReplyCase> SharedReplies() {
+    std::ifstream file(DOWNLOADER_UPDATE_REPLIES);
+    Json::Value root;
+    Json::CharReaderBuilder builder;
+    std::string errors;
+    if (!Json::parseFromStream(builder, file, &root, &errors)) {
+        ADD_FAILURE() << "cannot read " DOWNLOADER_UPDATE_REPLIES ": " << errors;
+        return {};
+    }
+    std::vector<ReplyCase> cases;
+    for (const Json::Value& entry : root["replies"]) {
+        ReplyCase c;
+        c.name = entry["name"].asString();
+        std::replace(c.name.begin(), c.name.end(), '-', '_');
+        c.body = BodyOf(entry);
+        c.parsed = entry["parsed"].asBool();
+        c.url = entry["url"].asString() == "$fallback" ? kFallback : entry["url"].asString();
+        c.version = entry["version"].asString();
+        c.fileName = entry["file"].asString();
+        if (entry.isMember("detail")) c.detail = entry["detail"].asString();
+        cases.push_back(std::move(c));
+    }
+    return cases;
+}
+
+class SharedReply : public testing::TestWithParam<ReplyCase> {};
+
+TEST_P(SharedReply, SettlesAddressFileNameAndDetail) {
+    const ReplyCase& c = GetParam();
+    UpdateInfo info;
+    ASSERT_NO_THROW(info = ParseUpdateInfo(c.body, kFallback));
     EXPECT_EQ(info.parsed, c.parsed);
     EXPECT_EQ(info.url, c.url);
     EXPECT_EQ(info.version, c.version);
     EXPECT_EQ(InstallerFileName(info), c.fileName);
-    EXPECT_EQ(DetailText(info), c.detail);
+    if (c.detail) {
+        EXPECT_EQ(DetailText(info), *c.detail);
+    }
 }
 
-const std::string kFallback = "http://fallback/tools/myvelmora_setup.exe";
-
-INSTANTIATE_TEST_SUITE_P(
-    Replies, ParseBranches,
-    testing::Values(
-        ParseCase{"Empty", "", false, kFallback, "", "/myvelmora_setup.exe", "null\n"},
-        ParseCase{"Null", "null", true, "", "", "/myvelmora_setup.exe", "null\n"},
-        ParseCase{"NotJson", "<html>busy</html>", false, kFallback, "", "/myvelmora_setup.exe",
-                  "null\n"},
-        // The page gets what the parser had built before it stopped.
-        ParseCase{"Truncated", R"({"url":"http://h/a.exe", oops)", false, kFallback, "",
-                  "/myvelmora_setup.exe", "{\"url\":\"http://h/a.exe\"}\n"},
-        ParseCase{"MembersByName", R"({"version":"2.0","url":"http://h/a.exe","detail":"d"})", true,
-                  "http://h/a.exe", "2.0", "/myvelmora_setup2.0.exe",
-                  "{\"detail\":\"d\",\"url\":\"http://h/a.exe\",\"version\":\"2.0\"}\n"},
-        ParseCase{"CommentsAllowed", "// current\n{\"url\":\"u\" /* x */, \"version\":\"3\"}", true,
-                  "u", "3", "/myvelmora_setup3.exe", "{\"url\":\"u\",\"version\":\"3\"}\n"},
-        ParseCase{"MissingUrl", R"({"version":"2.0"})", true, "", "2.0", "/myvelmora_setup2.0.exe",
-                  "{\"version\":\"2.0\"}\n"},
-        ParseCase{"MissingVersion", R"({"url":"u"})", true, "u", "", "/myvelmora_setup.exe",
-                  "{\"url\":\"u\"}\n"},
-        ParseCase{"NullMembers", R"({"url":null,"version":null})", true, "", "",
-                  "/myvelmora_setup.exe", "{\"url\":null,\"version\":null}\n"},
-        // The compact writer escapes non-ASCII text; the page parses it back.
-        ParseCase{"ChineseVersion", R"({"url":"u","version":"测试版"})", true, "u", "测试版",
-                  "/myvelmora_setup测试版.exe",
-                  "{\"url\":\"u\",\"version\":\"\\u6d4b\\u8bd5\\u7248\"}\n"},
-        // Members of other types, and roots other than an object, would abort jsoncpp's
-        // look-ups: they take the not-parsed branch.
-        ParseCase{"NumericUrl", R"({"url":5,"version":"2.0"})", false, kFallback, "",
-                  "/myvelmora_setup.exe", "{\"url\":5,\"version\":\"2.0\"}\n"},
-        ParseCase{"NumericVersion", R"({"url":"u","version":2.0})", false, kFallback, "",
-                  "/myvelmora_setup.exe", "{\"url\":\"u\",\"version\":2.0}\n"},
-        ParseCase{"ArrayVersion", R"({"url":"u","version":["2"]})", false, kFallback, "",
-                  "/myvelmora_setup.exe", "{\"url\":\"u\",\"version\":[\"2\"]}\n"},
-        ParseCase{"ObjectUrl", R"({"url":{"a":1}})", false, kFallback, "", "/myvelmora_setup.exe",
-                  "{\"url\":{\"a\":1}}\n"},
-        ParseCase{"ArrayRoot", R"([{"url":"u"}])", false, kFallback, "", "/myvelmora_setup.exe",
-                  "[{\"url\":\"u\"}]\n"},
-        ParseCase{"StringRoot", R"("u")", false, kFallback, "", "/myvelmora_setup.exe", "\"u\"\n"},
-        ParseCase{"NumberRoot", "42", false, kFallback, "", "/myvelmora_setup.exe", "42\n"}),
-    [](const testing::TestParamInfo<ParseCase>& param) { return std::string(param.param.name); });
+INSTANTIATE_TEST_SUITE_P(Replies, SharedReply, testing::ValuesIn(SharedReplies()),
+                         [](const testing::TestParamInfo<ReplyCase>& info) {
+                             return info.param.name;
+                         });
 
 TEST(ParseUpdateInfo, NestingBeyondTheReadersLimitIsNotParsedAndDoesNotThrow) {
     const std::string deep = std::string(5000, '[') + std::string(5000, ']');

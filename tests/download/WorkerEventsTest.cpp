@@ -7,26 +7,20 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/EventRecorder.h"
+
 namespace {
-struct Event {
-    unsigned msg;
-    WPARAM wParam;
-    LPARAM lParam;
-};
+using Event = RecordedEvent;
 
 // The window side: a queue on a private main context that records what arrives.
 class WorkerEventsTest : public ::testing::Test {
   protected:
     WorkerEventsTest() {
-        hwnd = CMessageQueue::Create(context, [this](unsigned msg, WPARAM w, LPARAM l) {
-            events.push_back({msg, w, l});
-            if (msg == WM_SHOW_MESSAGE && w == SHOW_DETAIL) {
-                auto* record = reinterpret_cast<const COPYDATASTRUCT*>(l);
-                details.push_back(*record);
-                detailTexts.emplace_back(record->lpData);
-            }
-            if (msg == WM_SHOW_MESSAGE && w == SHOW_DOWNFAIL)
-                failTexts.push_back(l ? *reinterpret_cast<const std::string*>(l) : "");
+        hwnd = CWorkerEventQueue::Create(context, [this](const WorkerEvent& event) {
+            events.push_back(Numbered(event));
+            if (const auto* detail = std::get_if<ShowDetail>(&event)) details.push_back(*detail);
+            if (const auto* failure = std::get_if<ShowDownFail>(&event))
+                failTexts.push_back(failure->text);
             return LRESULT{1};
         });
     }
@@ -37,7 +31,7 @@ class WorkerEventsTest : public ::testing::Test {
     }
 
     // What PostProgress(done, total) delivers to the window.
-    std::vector<Event> Progress(std::uint32_t done, std::uint32_t total) {
+    std::vector<Event> Progress(std::uint64_t done, std::uint64_t total) {
         events.clear();
         PostProgress(done, total, hwnd);
         while (g_main_context_iteration(context, FALSE)) {
@@ -45,7 +39,7 @@ class WorkerEventsTest : public ::testing::Test {
         return events;
     }
     // lParam of the one progress event, or -1 when nothing arrived.
-    LPARAM Percent(std::uint32_t done, std::uint32_t total) {
+    std::int64_t Percent(std::uint64_t done, std::uint64_t total) {
         auto got = Progress(done, total);
         if (got.empty()) return -1;
         EXPECT_EQ(got.size(), 1u);
@@ -57,8 +51,7 @@ class WorkerEventsTest : public ::testing::Test {
     GMainContext* context = g_main_context_new();
     WindowHandle hwnd;
     std::vector<Event> events;
-    std::vector<COPYDATASTRUCT> details;
-    std::vector<std::string> detailTexts;
+    std::vector<ShowDetail> details;
     std::vector<std::string> failTexts;
 };
 }  // namespace
@@ -108,9 +101,8 @@ TEST_F(WorkerEventsTest, DetailRecordCountsUtf16UnitsWithTheTerminator) {
     for (const auto& [text, cbData] : cases) {
         SendDetail(hwnd, text);
         ASSERT_FALSE(details.empty());
-        EXPECT_EQ(details.back().dwData, 0u) << text;
         EXPECT_EQ(details.back().cbData, cbData) << text;
-        EXPECT_EQ(detailTexts.back(), text);
+        EXPECT_EQ(details.back().text, text);
     }
     g_main_context_release(context);
 }
@@ -128,9 +120,9 @@ TEST_F(WorkerEventsTest, SendsFromAWorkerArriveWhileItWaits) {
     worker.join();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0].msg, unsigned(WM_SHOW_MESSAGE));
-    EXPECT_EQ(events[0].wParam, WPARAM(SHOW_DETAIL));
-    EXPECT_EQ(detailTexts, std::vector<std::string>{"{\"url\":\"x\"}"});
-    EXPECT_EQ(events[1].wParam, WPARAM(SHOW_DOWNFAIL));
+    EXPECT_EQ(events[0].wParam, SHOW_DETAIL);
+    EXPECT_EQ(events[0].text, "{\"url\":\"x\"}");
+    EXPECT_EQ(events[1].wParam, SHOW_DOWNFAIL);
     EXPECT_EQ(failTexts, std::vector<std::string>{"网络连接失败！"});
 }
 

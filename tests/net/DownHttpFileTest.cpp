@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -159,19 +160,23 @@ std::vector<DownloadCase> Cases() {
     };
 }
 
+void PrintTo(const DownloadCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class DownHttpFile : public NetTest {};
+class EachAnswer : public NetTest, public testing::WithParamInterface<DownloadCase> {};
 }  // namespace
 
-TEST_F(DownHttpFile, LeavesOnDiskWhatEachAnswerMeans) {
-    for (const auto& c : Cases()) {
-        SCOPED_TRACE(c.name);
-        TempDir dir;
-        const std::string destination = dir / "setup.exe", partial = destination + ".df";
+TEST_P(EachAnswer, LeavesOnDiskWhatItMeans) {
+    const DownloadCase& c = GetParam();
+    {
+        const std::string destination = Path("setup.exe"), partial = destination + ".df";
         if (c.partialBefore) WriteFile(partial, *c.partialBefore);
         LocalHttpServer server(c.routes);
         EventRecorder events;
-        CHttp http;
-        EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), destination), c.result);
+        CHttp http = NewHttp();
+        EXPECT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), destination), c.result);
         EXPECT_EQ(FileExists(destination), c.destinationAfter.has_value());
         if (c.destinationAfter) {
             EXPECT_TRUE(ReadFile(destination) == *c.destinationAfter);
@@ -194,22 +199,30 @@ TEST_F(DownHttpFile, LeavesOnDiskWhatEachAnswerMeans) {
     }
 }
 
+INSTANTIATE_TEST_SUITE_P(Answers, EachAnswer, testing::ValuesIn(Cases()),
+                         [](const testing::TestParamInfo<DownloadCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
 TEST_F(DownHttpFile, PostsSizeThenProgressPerBlockThenCompletion) {
     LocalHttpServer server(FileRoute({.content = kFile}));
     WriteFile(Path("setup.exe.df"), kHead);
     EventRecorder events;
-    CHttp http;
-    ASSERT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("setup.exe")), 1);
+    CHttp http = NewHttp();
+    ASSERT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), Path("setup.exe")), 1);
     auto all = events.Pump();
     ASSERT_GE(all.size(), 3u);
     EXPECT_EQ(all.front(), (RecordedEvent{WM_UPDATE_FILESIZE, 0, 300000}));
     EXPECT_EQ(all.back(), (RecordedEvent{WM_UPDATE_PROGRESS, 0, 100}));
-    WPARAM done = 1000;
+    std::uint64_t done = 1000;
     for (std::size_t i = 1; i + 1 < all.size(); ++i) {
         ASSERT_EQ(all[i].msg, WM_UPDATE_PROGRESS) << i;  // a fast transfer reports no speed
         EXPECT_GT(all[i].wParam, done);
         EXPECT_LE(all[i].wParam - done, 4096u);  // one event per block of at most 4096 bytes
-        EXPECT_EQ(all[i].lParam, static_cast<LPARAM>(all[i].wParam * 100 / 300000));
+        EXPECT_EQ(all[i].lParam, static_cast<std::int64_t>(all[i].wParam * 100 / 300000));
         done = all[i].wParam;
     }
     EXPECT_GT(done + 4096, 300000u);  // the last block, at 100 %, is announced by completion
@@ -226,8 +239,8 @@ TEST_F(DownHttpFile, RefusesOtherSchemesWithoutTouchingAnything) {
     for (const std::string& url :
          {"https://" + hostPort + "/f", "ftp://" + hostPort + "/f", std::string("garbage")}) {
         EventRecorder events;
-        CHttp http;
-        EXPECT_EQ(http.DownHttpFile(events.Handle(), url, Path("setup.exe")), 0);
+        CHttp http = NewHttp();
+        EXPECT_EQ(http.DownHttpFile(&events.Sink(), url, Path("setup.exe")), 0);
         EXPECT_EQ(http.LastError(), "下载链接有错！");
         EXPECT_TRUE(events.Pump().empty());
     }
@@ -238,7 +251,7 @@ TEST_F(DownHttpFile, RefusesOtherSchemesWithoutTouchingAnything) {
 TEST_F(DownHttpFile, A404IsLoggedWithTheUrlTakenLiterally) {
     LocalHttpServer server(FixedRoute(404, ""));
     const std::string url = server.Url("/f?name=%s%d%n");
-    CHttp http;
+    CHttp http = NewHttp();
     EXPECT_EQ(http.DownHttpFile(nullptr, url, Path("setup.exe")), 0);
     std::string log = ReadFile(Path("log"));
     EXPECT_NE(log.find(url + ":file not exist！"), std::string::npos) << log;
@@ -252,22 +265,22 @@ TEST_F(DownHttpFile, ChecksTheDigestBeforeMovingIntoPlace) {
     const std::string digest = sha.HexDigest();
     {
         WriteFile(Path("good.exe.df"), kHead);  // the digest covers the bytes already there
-        CHttp http;
+        CHttp http = NewHttp();
         EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("good.exe"), digest), 1);
         EXPECT_EQ(Sha256OfFile(Path("good.exe")), digest);
     }
     {
         WriteFile(Path("bad.exe.df"), kWrongHead);
         EventRecorder events;
-        CHttp http;
-        EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("bad.exe"), digest), 0);
+        CHttp http = NewHttp();
+        EXPECT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), Path("bad.exe"), digest), 0);
         EXPECT_FALSE(FileExists(Path("bad.exe")));
         EXPECT_FALSE(FileExists(Path("bad.exe.df")));  // bad bytes are not resumed
         EXPECT_NE(http.LastError().find("sha256 mismatch"), std::string::npos);
         EXPECT_TRUE(events.Of(WM_UPDATE_PROGRESS).empty() ||
                     events.Of(WM_UPDATE_PROGRESS).back().lParam != 100);
     }
-    CHttp http;
+    CHttp http = NewHttp();
     EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("odd.exe"), "not-a-digest"), 0);
     EXPECT_FALSE(FileExists(Path("odd.exe.df")));
 }
@@ -277,14 +290,14 @@ TEST_F(DownHttpFile, AFailedMoveIsNoCompletion) {
     const std::string destination = Path("setup.exe");
     std::filesystem::create_directories(destination + "/inside");  // cannot be replaced
     EventRecorder events;
-    CHttp http;
-    EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), destination), 0);
+    CHttp http = NewHttp();
+    EXPECT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), destination), 0);
     EXPECT_EQ(ReadFile(destination + ".df"), kFile);
     EXPECT_NE(http.LastError().find(kFileInUse), std::string::npos);
     for (const auto& event : events.Of(WM_UPDATE_PROGRESS)) EXPECT_LT(event.lParam, 100);
 }
 
-TEST_F(DownHttpFile, SizesBeyond32BitsAreCarriedAsTheirLow32Bits) {
+TEST_F(DownHttpFile, SizesBeyond32BitsAreCarriedWhole) {
     // A sparse partial of 4 GiB + 5 bytes that the server declares whole.
     constexpr std::uint64_t kSize = (std::uint64_t{1} << 32) + 5;
     const std::string partial = Path("big.exe.df");
@@ -293,12 +306,13 @@ TEST_F(DownHttpFile, SizesBeyond32BitsAreCarriedAsTheirLow32Bits) {
     LocalHttpServer server(
         FixedRoute(416, "", {{"Content-Range", "bytes */" + std::to_string(kSize)}}));
     EventRecorder events;
-    CHttp http;
-    EXPECT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("big.exe")), 1);
+    CHttp http = NewHttp();
+    EXPECT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), Path("big.exe")), 1);
     EXPECT_EQ(http.TotalSize(), kSize);
     EXPECT_EQ(std::filesystem::file_size(Path("big.exe")), kSize);
-    EXPECT_EQ(events.Pump(), (std::vector<RecordedEvent>{{WM_UPDATE_FILESIZE, 0, 5},
-                                                         {WM_UPDATE_PROGRESS, 0, 100}}));
+    EXPECT_EQ(events.Pump(),
+              (std::vector<RecordedEvent>{{WM_UPDATE_FILESIZE, 0, static_cast<std::int64_t>(kSize)},
+                                          {WM_UPDATE_PROGRESS, 0, 100}}));
     EXPECT_EQ(server.Ranges(), std::vector<std::string>{"bytes=4294967301-"});
 }
 
@@ -308,8 +322,8 @@ TEST_F(DownHttpFile, ASlowTransferReportsItsAverageSpeedAfterASecond) {
                                       .pieceBytes = 16384,
                                       .pauseBetweenPieces = std::chrono::milliseconds(250)}));
     EventRecorder events;
-    CHttp http;
-    ASSERT_EQ(http.DownHttpFile(events.Handle(), server.Url("/f"), Path("slow.exe")), 1);
+    CHttp http = NewHttp();
+    ASSERT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), Path("slow.exe")), 1);
     auto all = events.Pump();
     auto speeds = events.Of(WM_UPDATE_SPEED);
     ASSERT_FALSE(speeds.empty());
@@ -322,4 +336,31 @@ TEST_F(DownHttpFile, ASlowTransferReportsItsAverageSpeedAfterASecond) {
     // One speed event per block at most, and none for the first block, which comes at once.
     EXPECT_LE(speeds.size(), events.Of(WM_UPDATE_PROGRESS).size() + 1);
     EXPECT_EQ(all.at(1).msg, WM_UPDATE_PROGRESS);
+}
+
+namespace {
+// The transport's own reports, without any window: what a download tells whoever started it.
+struct ReportList final : ITransferSink {
+    void OnTotalSize(std::uint64_t total) override { reports.push_back("total " + N(total)); }
+    void OnBlockWritten(std::uint64_t present, std::uint64_t total) override {
+        if (present > lastPresent + 4096 || present <= lastPresent || total != 300000)
+            reports.push_back("bad block " + N(present) + " of " + N(total));
+        lastPresent = present;
+    }
+    void OnAverageSpeed(std::int32_t) override {}
+    void OnComplete() override { reports.push_back("complete at " + N(lastPresent)); }
+    static std::string N(std::uint64_t n) { return std::to_string(n); }
+
+    std::uint64_t lastPresent = 1000;
+    std::vector<std::string> reports;
+};
+}  // namespace
+
+TEST_F(DownHttpFile, ReportsIntoASinkOfItsCaller) {
+    LocalHttpServer server(FileRoute({.content = kFile}));
+    WriteFile(Path("setup.exe.df"), kHead);
+    ReportList sink;
+    CHttp http = NewHttp();
+    ASSERT_EQ(http.DownHttpFile(&sink, server.Url("/f"), Path("setup.exe")), 1);
+    EXPECT_EQ(sink.reports, (std::vector<std::string>{"total 300000", "complete at 300000"}));
 }

@@ -26,25 +26,32 @@ void ServeEcho(httplib::Server& s) {
 class HttpRequest : public NetTest {};
 }  // namespace
 
-TEST_F(HttpRequest, ReturnsTheBodyOfA200TrimmedAtBothEnds) {
-    struct Case {
-        std::string body;
-        std::string expected;
-    } cases[] = {
-        {" \t\r\n {\"url\": \"x\"}\t \r\n", "{\"url\": \"x\"}"},
-        {"inner  white\tspace stays", "inner  white\tspace stays"},
-        {" \r\n\t ", ""},
-        // A zero byte cuts the rest of its 1024-byte piece; later pieces are kept.
-        {"abc\0"s + std::string(1020, 'd') + "tail", "abctail"},
-        {std::string(1024, 'a') + "b\0c"s + std::string(1021, 'e'), std::string(1024, 'a') + "b"},
-    };
-    for (const auto& c : cases) {
-        LocalHttpServer server(
-            [&](LocalHttpServer&, httplib::Server& s) { ServeFixed(s, "/info", 200, c.body); });
-        CHttp http;
-        EXPECT_EQ(http.SendHttpRequest(server.Url("/info"), "GET", ""), c.expected);
-    }
+namespace {
+struct TrimCase {
+    std::string body;
+    std::string expected;
+};
+
+class TextAnswer : public NetTest, public testing::WithParamInterface<TrimCase> {};
+}  // namespace
+
+TEST_P(TextAnswer, IsTheBodyOfA200TrimmedAtBothEnds) {
+    LocalHttpServer server([&](LocalHttpServer&, httplib::Server& s) {
+        ServeFixed(s, "/info", 200, GetParam().body);
+    });
+    CHttp http = NewHttp();
+    EXPECT_EQ(http.SendHttpRequest(server.Url("/info"), "GET", ""), GetParam().expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, TextAnswer,
+    testing::Values(TrimCase{" \t\r\n {\"url\": \"x\"}\t \r\n", "{\"url\": \"x\"}"},
+                    TrimCase{"inner  white\tspace stays", "inner  white\tspace stays"},
+                    TrimCase{" \r\n\t ", ""},
+                    // A zero byte cuts the rest of its 1024-byte piece; later pieces are kept.
+                    TrimCase{"abc\0"s + std::string(1020, 'd') + "tail", "abctail"},
+                    TrimCase{std::string(1024, 'a') + "b\0c"s + std::string(1021, 'e'),
+                             std::string(1024, 'a') + "b"}));
 
 TEST_F(HttpRequest, OtherStatusesGiveTheEmptyTextEvenWithABody) {
     LocalHttpServer server([](LocalHttpServer&, httplib::Server& s) {
@@ -52,7 +59,7 @@ TEST_F(HttpRequest, OtherStatusesGiveTheEmptyTextEvenWithABody) {
         ServeFixed(s, "/broken", 500, "server error page");
         ServeFixed(s, "/created", 201, "created");
     });
-    CHttp http;
+    CHttp http = NewHttp();
     for (const char* path : {"/forbidden", "/broken", "/created", "/missing"})
         EXPECT_EQ(http.SendHttpRequest(server.Url(path), "GET", ""), "") << path;
     EXPECT_EQ(server.RequestCount(), 4u);
@@ -60,7 +67,7 @@ TEST_F(HttpRequest, OtherStatusesGiveTheEmptyTextEvenWithABody) {
 
 TEST_F(HttpRequest, OnlyTheExactVerbPostSendsAForm) {
     LocalHttpServer server([](LocalHttpServer&, httplib::Server& s) { ServeEcho(s); });
-    CHttp http;
+    CHttp http = NewHttp();
     EXPECT_EQ(http.SendHttpRequest(server.Url("/echo"), "POST", "a=1&b=%20"),
               "POST application/x-www-form-urlencoded [a=1&b=%20]");
     EXPECT_EQ(http.SendHttpRequest(server.Url("/echo"), "POST", ""),
@@ -74,12 +81,12 @@ TEST_F(HttpRequest, OnlyTheExactVerbPostSendsAForm) {
 
 TEST_F(HttpRequest, TextRequestsCarryTheApplicationNameAsAgent) {
     LocalHttpServer server([](LocalHttpServer&, httplib::Server& s) { ServeEcho(s); });
-    CHttp http;
+    CHttp http = NewHttp();
     http.SendHttpRequest(server.Url("/echo"), "GET", "");
     http.GetHttpFileSize(server.Url("/echo"));
     auto seen = server.Requests();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].Header("User-Agent"), TheApp().AppName());
+    EXPECT_EQ(seen[0].Header("User-Agent"), kAgent);
     EXPECT_FALSE(seen[0].headers.count("Accept"));
     EXPECT_EQ(seen[1].Header("User-Agent"), kDownloadAgent);
     EXPECT_EQ(seen[1].Header("Accept"), "*/*");
@@ -89,7 +96,7 @@ TEST_F(HttpRequest, OnlyHttpUrlsAreServedAndOthersCauseNoTraffic) {
     LocalHttpServer server(
         [](LocalHttpServer&, httplib::Server& s) { ServeFixed(s, "/info", 200, "answer"); });
     const std::string hostPort = "127.0.0.1:" + std::to_string(server.Port());
-    CHttp http;
+    CHttp http = NewHttp();
     for (const std::string& url : {"https://" + hostPort + "/info", "ftp://" + hostPort + "/info",
                                    hostPort + "/info", "garbage"s, ""s}) {
         EXPECT_EQ(http.SendHttpRequest(url, "GET", ""), "") << url;
@@ -102,12 +109,12 @@ TEST_F(HttpRequest, QuitWhileReadingReturnsTheTextSoFar) {
     LocalHttpServer server([](LocalHttpServer& owner, httplib::Server& s) {
         ServeFile(owner, s, "/info", {.content = "  partial text  and the rest", .stallAfter = 16});
     });
-    std::thread raiser([] {
+    std::thread raiser([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        TheApp().m_bQuit = 1;
+        m_quit = 1;
     });
     auto start = std::chrono::steady_clock::now();
-    CHttp http;
+    CHttp http = NewHttp();
     std::string text = http.SendHttpRequest(server.Url("/info"), "GET", "");
     raiser.join();
     EXPECT_EQ(text, "partial text");
@@ -130,7 +137,7 @@ TEST_F(HttpRequest, FileSizeIsTheAnnouncedLengthReadAs64Bits) {
                                      });
         });
     });
-    CHttp http;
+    CHttp http = NewHttp();
     EXPECT_EQ(http.GetHttpFileSize(server.Url("/file")), 12345);
     EXPECT_EQ(http.GetHttpFileSize(server.Url("/huge")), static_cast<std::int64_t>(kHuge));
     EXPECT_EQ(http.GetHttpFileSize(server.Url("/chunked")), 0);
@@ -147,7 +154,7 @@ TEST_F(HttpRequest, TransferErrorsGiveZeroAndEmptyText) {
         port = gone.Port();
     }
     const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/info";
-    CHttp http;
+    CHttp http = NewHttp();
     EXPECT_EQ(http.GetHttpFileSize(url), 0);
     EXPECT_EQ(http.SendHttpRequest(url, "GET", ""), "");
 }
@@ -158,7 +165,7 @@ TEST_F(HttpRequest, OneSessionServesEveryOperationOverOneConnection) {
         ServeFixed(s, "/info", 200, "{\"url\":\"x\"}");
         ServeFile(owner, s, "/file", {.content = file});
     });
-    CHttp http;
+    CHttp http = NewHttp();
     EXPECT_EQ(http.SendHttpRequest(server.Url("/info"), "GET", ""), "{\"url\":\"x\"}");
     EXPECT_EQ(http.SendHttpRequest(server.Url("/info"), "GET", ""), "{\"url\":\"x\"}");
     EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/file"), Path("setup.exe")), 1);

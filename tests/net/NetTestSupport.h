@@ -1,14 +1,15 @@
 #pragma once
-// What the net tests share: a fixture that leaves the quit flag down and points the log into a
-// private folder, and reproducible file contents.
+// What the net tests share: a fixture with a quit flag of its own and a log in a private
+// folder, clients made with them, and reproducible file contents.
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <string>
 
-#include "app/DownloaderApp.h"
+#include "net/Http.h"
 #include "tests/support/TempDir.h"
 
 // Bytes that differ at every position, so that a misplaced block shows.
@@ -24,14 +25,13 @@ inline std::string PseudoRandomBytes(std::size_t size, std::uint32_t seed = 1234
 
 class NetTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::signal(SIGPIPE, SIG_IGN);
-        TheApp().m_bQuit = 0;
-        TheApp().AppParams.Set("Log", m_dir / "log");
-    }
-    void TearDown() override { TheApp().m_bQuit = 0; }
+    void SetUp() override { std::signal(SIGPIPE, SIG_IGN); }
 
     std::string Path(const std::string& name) const { return m_dir / name; }
+    // A client that stops with m_quit and logs into this test's folder.
+    CHttp NewHttp() { return CHttp(kAgent, m_quit, Path("log")); }
 
+    static constexpr char kAgent[] = "downloader";
     TempDir m_dir;
+    std::atomic<int> m_quit{0};
 };

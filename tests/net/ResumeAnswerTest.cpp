@@ -4,36 +4,47 @@
 
 #include "net/SpeedClock.h"
 
-TEST(DecideResume, TakesOnlyAnswersThatContinueThePartialFile) {
-    using A = ResumeAction;
-    struct Case {
-        long status;
-        std::uint64_t offset;
-        std::optional<std::string> contentRange;
-        ResumeAction expected;
-    } cases[] = {
-        {200, 0, std::nullopt, A::Append},
-        {200, 1000, std::nullopt, A::Restart},  // Range ignored: the whole file again
-        {203, 1000, std::nullopt, A::Restart},
-        {206, 1000, "bytes 1000-4999/5000", A::Append},
-        {206, 1000, "bytes 1000-4999/*", A::Append},
-        {206, 1000, "bytes 0-4999/5000", A::Restart},
-        {206, 1000, "bytes 500-4999/5000", A::Refuse},
-        {206, 1000, std::nullopt, A::Refuse},
-        {206, 1000, "items 1000-4999/5000", A::Refuse},
-        {416, 5000, "bytes */5000", A::AlreadyComplete},
-        {416, 5000, "bytes */4000", A::Refuse},
-        {416, 0, "bytes */0", A::Refuse},
-        {416, 5000, std::nullopt, A::Refuse},
-        {403, 0, std::nullopt, A::Refuse},
-        {500, 1000, std::nullopt, A::Refuse},
-        {304, 1000, std::nullopt, A::Refuse},
-        {100, 0, std::nullopt, A::Refuse},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(DecideResume(c.status, c.offset, c.contentRange), c.expected)
-            << c.status << " at " << c.offset << " " << c.contentRange.value_or("-");
+namespace {
+using A = ResumeAction;
+struct ResumeCase {
+    long status;
+    std::uint64_t offset;
+    std::optional<std::string> contentRange;
+    ResumeAction expected;
+};
+
+void PrintTo(const ResumeCase& c, std::ostream* os) {
+    *os << c.status << " at " << c.offset << " " << c.contentRange.value_or("-");
 }
+
+class ResumeDecision : public testing::TestWithParam<ResumeCase> {};
+}  // namespace
+
+TEST_P(ResumeDecision, TakesOnlyAnswersThatContinueThePartialFile) {
+    const ResumeCase& c = GetParam();
+    EXPECT_EQ(::DecideResume(c.status, c.offset, c.contentRange), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, ResumeDecision,
+    testing::Values(ResumeCase{200, 0, std::nullopt, A::Append},
+                    // Range ignored: the whole file again
+                    ResumeCase{200, 1000, std::nullopt, A::Restart},
+                    ResumeCase{203, 1000, std::nullopt, A::Restart},
+                    ResumeCase{206, 1000, "bytes 1000-4999/5000", A::Append},
+                    ResumeCase{206, 1000, "bytes 1000-4999/*", A::Append},
+                    ResumeCase{206, 1000, "bytes 0-4999/5000", A::Restart},
+                    ResumeCase{206, 1000, "bytes 500-4999/5000", A::Refuse},
+                    ResumeCase{206, 1000, std::nullopt, A::Refuse},
+                    ResumeCase{206, 1000, "items 1000-4999/5000", A::Refuse},
+                    ResumeCase{416, 5000, "bytes */5000", A::AlreadyComplete},
+                    ResumeCase{416, 5000, "bytes */4000", A::Refuse},
+                    ResumeCase{416, 0, "bytes */0", A::Refuse},
+                    ResumeCase{416, 5000, std::nullopt, A::Refuse},
+                    ResumeCase{403, 0, std::nullopt, A::Refuse},
+                    ResumeCase{500, 1000, std::nullopt, A::Refuse},
+                    ResumeCase{304, 1000, std::nullopt, A::Refuse},
+                    ResumeCase{100, 0, std::nullopt, A::Refuse}));
 
 TEST(ContentRange, ReadsFirstByteAndUnsatisfiedTotal) {
     EXPECT_EQ(ContentRangeFirst("bytes 5000000000-5000000009/5000000010"), 5000000000u);

@@ -4,11 +4,13 @@
 #include <sys/resource.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 #include "download/WorkerEvents.h"
 #include "net/Http.h"
@@ -26,12 +28,12 @@ std::string DigestOf(const std::string& bytes) {
     return sha.HexDigest();
 }
 
-// Raises the quit flag once the server has sent what it will send before stalling (it sends
-// that at once, so a moment later the client is waiting for more).
-std::thread QuitSoon() {
-    return std::thread([] {
+// Raises quit once the server has sent what it will send before stalling (it sends that at
+// once, so a moment later the client is waiting for more).
+std::thread QuitSoon(std::atomic<int>& quit) {
+    return std::thread([&quit] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        TheApp().m_bQuit = 1;
+        quit = 1;
     });
 }
 
@@ -60,11 +62,17 @@ struct Interruption {
     ServedFile firstServer;
     std::uint64_t keptBytes;  // what the partial file holds afterwards
     bool errorText;           // whether the failure leaves an error text
-    // Runs the first call (given a ready CHttp and its arguments).
-    std::function<int(CHttp&, const std::string& url, const std::string& destination)> run;
+    // Runs the first call (given a ready CHttp, its arguments and its quit flag).
+    std::function<int(CHttp&, const std::string& url, const std::string& destination,
+                      std::atomic<int>& quit)>
+        run;
 };
 
-int Plain(CHttp& http, const std::string& url, const std::string& destination) {
+void PrintTo(const Interruption& cut, std::ostream* os) {
+    *os << cut.name;
+}
+
+int Plain(CHttp& http, const std::string& url, const std::string& destination, std::atomic<int>&) {
     return http.DownHttpFile(nullptr, url, destination);
 }
 
@@ -75,7 +83,8 @@ std::vector<Interruption> Interruptions() {
          {.content = kFile, .stallAfter = 50000},
          50000,
          false,
-         [](CHttp& http, const std::string& url, const std::string& destination) {
+         [](CHttp& http, const std::string& url, const std::string& destination,
+            std::atomic<int>&) {
              http.SetTransferLimits({.connectTimeoutSeconds = 60, .stallSeconds = 1});
              return http.DownHttpFile(nullptr, url, destination);
          }},
@@ -83,18 +92,20 @@ std::vector<Interruption> Interruptions() {
          {.content = kFile, .stallAfter = 80000},
          80000,
          false,
-         [](CHttp& http, const std::string& url, const std::string& destination) {
-             std::thread raiser = QuitSoon();
+         [](CHttp& http, const std::string& url, const std::string& destination,
+            std::atomic<int>& quit) {
+             std::thread raiser = QuitSoon(quit);
              int result = http.DownHttpFile(nullptr, url, destination);
              raiser.join();
-             TheApp().m_bQuit = 0;
+             quit = 0;
              return result;
          }},
         {"disk full",
          {.content = kFile},
          10000,
          true,
-         [](CHttp& http, const std::string& url, const std::string& destination) {
+         [](CHttp& http, const std::string& url, const std::string& destination,
+            std::atomic<int>&) {
              FileSizeLimit limit(10000);
              return http.DownHttpFile(nullptr, url, destination);
          }},
@@ -102,45 +113,49 @@ std::vector<Interruption> Interruptions() {
 }
 
 class Resume : public NetTest {};
+
+// Each way of cutting the first call short, with a second server that honours Range or not.
+class EveryInterruption : public NetTest,
+                          public testing::WithParamInterface<std::tuple<Interruption, bool>> {};
 }  // namespace
 
-TEST_F(Resume, EveryInterruptionIsFinishedByTheNextCall) {
-    for (bool resumeServerHonoursRange : {true, false}) {
-        for (const auto& cut : Interruptions()) {
-            SCOPED_TRACE(std::string(cut.name) +
-                         (resumeServerHonoursRange ? "" : ", Range ignored"));
-            TempDir dir;
-            const std::string destination = dir / "setup.exe";
-            {
-                LocalHttpServer first([&](LocalHttpServer& owner, httplib::Server& s) {
-                    ServeFile(owner, s, "/f", cut.firstServer);
-                });
-                CHttp http;
-                auto start = std::chrono::steady_clock::now();
-                EXPECT_EQ(cut.run(http, first.Url("/f"), destination), 0);
-                EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-                EXPECT_EQ(http.LastError().empty(), !cut.errorText) << http.LastError();
-                EXPECT_FALSE(FileExists(destination));
-                EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, cut.keptBytes));
-            }
-            LocalHttpServer second([&](LocalHttpServer& owner, httplib::Server& s) {
-                ServeFile(owner, s, "/f",
-                          {.content = kFile, .honourRange = resumeServerHonoursRange});
-            });
-            EventRecorder events;
-            CHttp http;
-            EXPECT_EQ(
-                http.DownHttpFile(events.Handle(), second.Url("/f"), destination, DigestOf(kFile)),
-                1);
-            EXPECT_EQ(second.Ranges(),
-                      std::vector<std::string>{"bytes=" + std::to_string(cut.keptBytes) + "-"});
-            EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
-            EXPECT_FALSE(FileExists(destination + ".df"));
-            EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam,
-                      static_cast<LPARAM>(kFile.size()));
-        }
+TEST_P(EveryInterruption, IsFinishedByTheNextCall) {
+    const auto& [cut, resumeServerHonoursRange] = GetParam();
+    const std::string destination = Path("setup.exe");
+    {
+        LocalHttpServer first([&](LocalHttpServer& owner, httplib::Server& s) {
+            ServeFile(owner, s, "/f", cut.firstServer);
+        });
+        CHttp http = NewHttp();
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(cut.run(http, first.Url("/f"), destination, m_quit), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+        EXPECT_EQ(http.LastError().empty(), !cut.errorText) << http.LastError();
+        EXPECT_FALSE(FileExists(destination));
+        EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, cut.keptBytes));
     }
+    LocalHttpServer second([&](LocalHttpServer& owner, httplib::Server& s) {
+        ServeFile(owner, s, "/f", {.content = kFile, .honourRange = resumeServerHonoursRange});
+    });
+    EventRecorder events;
+    CHttp http = NewHttp();
+    EXPECT_EQ(http.DownHttpFile(&events.Sink(), second.Url("/f"), destination, DigestOf(kFile)), 1);
+    EXPECT_EQ(second.Ranges(),
+              std::vector<std::string>{"bytes=" + std::to_string(cut.keptBytes) + "-"});
+    EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
+    EXPECT_FALSE(FileExists(destination + ".df"));
+    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<std::int64_t>(kFile.size()));
 }
+
+INSTANTIATE_TEST_SUITE_P(Cuts, EveryInterruption,
+                         testing::Combine(testing::ValuesIn(Interruptions()), testing::Bool()),
+                         [](const testing::TestParamInfo<EveryInterruption::ParamType>& info) {
+                             std::string name = std::string(std::get<0>(info.param).name) +
+                                                (std::get<1>(info.param) ? "" : " range ignored");
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
 
 TEST_F(Resume, AnErrorAnswerLeavesThePartialAsItWas) {
     TempDir dir;
@@ -150,14 +165,14 @@ TEST_F(Resume, AnErrorAnswerLeavesThePartialAsItWas) {
         LocalHttpServer broken([](LocalHttpServer&, httplib::Server& s) {
             ServeFixed(s, "/f", 500, std::string(9000, 'E'));
         });
-        CHttp http;
+        CHttp http = NewHttp();
         EXPECT_EQ(http.DownHttpFile(nullptr, broken.Url("/f"), destination), 0);
     }
     EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 5000));
     LocalHttpServer good([](LocalHttpServer& owner, httplib::Server& s) {
         ServeFile(owner, s, "/f", {.content = kFile});
     });
-    CHttp http;
+    CHttp http = NewHttp();
     EXPECT_EQ(http.DownHttpFile(nullptr, good.Url("/f"), destination), 1);
     EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
 }
@@ -171,11 +186,11 @@ TEST_F(Resume, APartThatStopsShortOfTheWholeFileIsNoCompletion) {
                    {{"Content-Range", "bytes 5000-5999/" + std::to_string(kFile.size())}});
     });
     EventRecorder events;
-    CHttp http;
-    EXPECT_EQ(http.DownHttpFile(events.Handle(), shortPart.Url("/f"), destination), 0);
+    CHttp http = NewHttp();
+    EXPECT_EQ(http.DownHttpFile(&events.Sink(), shortPart.Url("/f"), destination), 0);
     EXPECT_FALSE(FileExists(destination));
     EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 6000));
-    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<LPARAM>(kFile.size()));
+    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<std::int64_t>(kFile.size()));
 }
 
 TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
@@ -185,7 +200,7 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     const std::string destination = Path("setup.exe");
     std::atomic<int> firstResult{-1};
     std::thread first([&] {
-        CHttp http;
+        CHttp http = NewHttp();
         firstResult = http.DownHttpFile(nullptr, server.Url("/f"), destination);
     });
     // The first one holds the partial file before it sends its request.
@@ -194,14 +209,14 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
     EventRecorder events;
-    CHttp second;
-    EXPECT_EQ(second.DownHttpFile(events.Handle(), server.Url("/f"), destination), 0);
+    CHttp second = NewHttp();
+    EXPECT_EQ(second.DownHttpFile(&events.Sink(), server.Url("/f"), destination), 0);
     EXPECT_EQ(second.LastError(),
               "写文件" + destination + "错误！\n文件正在使用中，请先关闭程序！");
     EXPECT_TRUE(events.Pump().empty());
     EXPECT_EQ(server.RequestCount(), 1u);  // the second one sent nothing
 
-    TheApp().m_bQuit = 1;
+    m_quit = 1;
     first.join();
     EXPECT_EQ(firstResult, 0);
     EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 10000));

@@ -2,32 +2,43 @@
 
 #include <gtest/gtest.h>
 
-TEST(SplitHttpUrl, SplitsServerPortAndObject) {
-    struct Case {
-        const char* url;
-        const char* server;
-        unsigned port;
-        const char* object;
-    } cases[] = {
-        {"http://example.test/tools/updateinfo.php?type=1&v=2", "example.test", 80,
-         "/tools/updateinfo.php?type=1&v=2"},
-        {"http://127.0.0.1:8080/a%20b", "127.0.0.1", 8080, "/a%20b"},
-        {"http://example.test", "example.test", 80, "/"},
-        {"HTTP://Example.test:81/x", "Example.test", 81, "/x"},
-        {"http://[::1]:9/", "[::1]", 9, "/"},
-        // Spaces are part of the address and go out escaped; escapes already there stay.
-        {"http://example.test/my setup.exe?channel=gen eral&v=%41", "example.test", 80,
-         "/my%20setup.exe?channel=gen+eral&v=%41"},
-        {"http://example.test/2/..?", "example.test", 80, "/"},
-    };
-    for (const auto& c : cases) {
-        auto parts = SplitHttpUrl(c.url);
-        ASSERT_TRUE(parts) << c.url;
-        EXPECT_EQ(parts->server, c.server) << c.url;
-        EXPECT_EQ(parts->port, c.port) << c.url;
-        EXPECT_EQ(parts->object, c.object) << c.url;
-    }
+namespace {
+struct UrlCase {
+    const char* url;
+    const char* server;
+    unsigned port;
+    const char* object;
+};
+
+void PrintTo(const UrlCase& c, std::ostream* os) {
+    *os << c.url;
 }
+
+class SplitHttpUrlParts : public testing::TestWithParam<UrlCase> {};
+}  // namespace
+
+TEST_P(SplitHttpUrlParts, AreServerPortAndObject) {
+    const UrlCase& c = GetParam();
+    auto parts = SplitHttpUrl(c.url);
+    ASSERT_TRUE(parts);
+    EXPECT_EQ(parts->server, c.server);
+    EXPECT_EQ(parts->port, c.port);
+    EXPECT_EQ(parts->object, c.object);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Urls, SplitHttpUrlParts,
+    testing::Values(UrlCase{"http://example.test/tools/updateinfo.php?type=1&v=2", "example.test",
+                            80, "/tools/updateinfo.php?type=1&v=2"},
+                    UrlCase{"http://127.0.0.1:8080/a%20b", "127.0.0.1", 8080, "/a%20b"},
+                    UrlCase{"http://example.test", "example.test", 80, "/"},
+                    UrlCase{"HTTP://Example.test:81/x", "Example.test", 81, "/x"},
+                    UrlCase{"http://[::1]:9/", "[::1]", 9, "/"},
+                    // Spaces are part of the address and go out escaped; escapes already
+                    // there stay.
+                    UrlCase{"http://example.test/my setup.exe?channel=gen eral&v=%41",
+                            "example.test", 80, "/my%20setup.exe?channel=gen+eral&v=%41"},
+                    UrlCase{"http://example.test/2/..?", "example.test", 80, "/"}));
 
 TEST(SplitHttpUrl, RefusesEverythingButHttp) {
     for (const char* url : {"https://example.test/", "ftp://example.test/file",

@@ -12,21 +12,31 @@
 namespace {
 using namespace std::chrono_literals;
 
+// A numbered message, as the window's events once were: enough to check order and results.
 struct Message {
     unsigned msg;
-    WPARAM wParam;
-    LPARAM lParam;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
 };
+using Queue = CMessageQueue<Message>;
+using WindowHandle = std::shared_ptr<Queue>;
+
+bool PostMessage(const WindowHandle& queue, unsigned msg, std::uintptr_t w, std::intptr_t l) {
+    return queue && queue->Post({msg, w, l});
+}
+LRESULT SendMessage(const WindowHandle& queue, unsigned msg, std::uintptr_t w, std::intptr_t l) {
+    return queue ? queue->Send({msg, w, l}) : 0;
+}
 
 // A window thread of our own: a private main context and the messages its handler has seen.
 class MessageQueueTest : public ::testing::Test {
   protected:
     MessageQueueTest() {
-        queue = CMessageQueue::Create(context, [this](unsigned msg, WPARAM w, LPARAM l) {
+        queue = Queue::Create(context, [this](const Message& m) {
             handlerThread = std::this_thread::get_id();
             std::lock_guard lock(mutex);
-            seen.push_back({msg, w, l});
-            return static_cast<LRESULT>(l * 2);
+            seen.push_back(m);
+            return static_cast<LRESULT>(m.lParam * 2);
         });
     }
     ~MessageQueueTest() override {
@@ -72,12 +82,12 @@ TEST_F(MessageQueueTest, KeepsEachSendersOrderAcrossSeveralSenders) {
     std::vector<std::thread> senders;
     for (int s = 0; s < kSenders; ++s)
         senders.emplace_back([&, s] {
-            for (int i = 0; i < kEach; ++i) PostMessage(queue, 1000, WPARAM(s), LPARAM(i));
+            for (int i = 0; i < kEach; ++i) PostMessage(queue, 1000, std::uintptr_t(s), i);
         });
     ASSERT_TRUE(PumpUntil([&] { return SeenCount() == kSenders * kEach; }));
     for (auto& t : senders) t.join();
 
-    std::vector<LPARAM> next(kSenders, 0);
+    std::vector<std::intptr_t> next(kSenders, 0);
     for (const auto& m : seen) EXPECT_EQ(m.lParam, next[m.wParam]++) << "sender " << m.wParam;
     EXPECT_EQ(handlerThread, std::this_thread::get_id());
 }

@@ -15,7 +15,6 @@
 #include <httplib.h>
 
 #include "WindowUnderTest.h"
-#include "app/DownloaderApp.h"
 #include "download/WorkerEvents.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
@@ -42,7 +41,6 @@ class DownloaderDlgTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!InitGtkForTests()) GTEST_SKIP() << "no display";
-        TheApp().m_bQuit.store(0);
         window = std::make_unique<WindowUnderTest>([this](CWorkerHost*) {
             ++workerRuns;
             return 0u;
@@ -69,30 +67,30 @@ class DownloaderDlgTest : public ::testing::Test {
 };
 
 TEST_F(DownloaderDlgTest, FiguresLineShowsProgressSizeAndSpeed) {
-    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 59538145);   // 56.78 MB
-    window->PostAndSettle(WM_UPDATE_PROGRESS, 12939428, 21);  // 12.34 MB
-    window->PostAndSettle(WM_UPDATE_SPEED, 0, 123);
+    window->PostAndSettle(UpdateFileSize{59538145});      // 56.78 MB
+    window->PostAndSettle(UpdateProgress{12939428, 21});  // 12.34 MB
+    window->PostAndSettle(UpdateSpeed{123});
     EXPECT_EQ(Text(".download_info"), "下载进度 12.34M/56.78M,下载速度 123.00 KB/s");
 }
 
 TEST_F(DownloaderDlgTest, ProgressBarRunsFromEmptyToTheFullTrack) {
     const std::string width = "document.getElementById('Progressbar').offsetWidth";
-    window->PostAndSettle(WM_UPDATE_PROGRESS, 0, 0);
+    window->PostAndSettle(UpdateProgress{0, 0});
     EXPECT_EQ(Eval(width), "0");
     Dlg().InvokeScript("jsUpdateProgress", {"100", "1.00"});  // the window itself never sends it
     EXPECT_EQ(Eval(width), "464");
-    window->PostAndSettle(WM_UPDATE_PROGRESS, 0, 50);
+    window->PostAndSettle(UpdateProgress{0, 50});
     EXPECT_EQ(Eval(width), "232");
 }
 
 TEST_F(DownloaderDlgTest, NumbersAreReadAtTheirWidths) {
-    window->PostAndSettle(WM_UPDATE_PROGRESS, 3221225472u, 42);
+    window->PostAndSettle(UpdateProgress{3221225472u, 42});
     EXPECT_EQ(Text("#aldownload"), "下载进度 3072.00M");
-    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 3221225472);
+    window->PostAndSettle(UpdateFileSize{3221225472});
     EXPECT_EQ(Text("#filesize"), "/-1024.00M");
-    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 1048576);
+    window->PostAndSettle(UpdateFileSize{1048576});
     EXPECT_EQ(Text("#filesize"), "/1.00M");
-    window->PostAndSettle(WM_UPDATE_SPEED, 0, 0);
+    window->PostAndSettle(UpdateSpeed{0});
     EXPECT_EQ(Text("#speed"), ",下载速度 0.00 KB/s");
 }
 
@@ -102,9 +100,6 @@ TEST_F(DownloaderDlgTest, DetailShowsTheVersionAndIgnoresEmptyReplies) {
     EXPECT_EQ(Text("#version"), "");
     SendDetail(Dlg().GetSafeHwnd(), R"({"url":"http://h/a.exe","version":"1.2.3"})");
     EXPECT_EQ(Text("#version"), "V1.2.3");
-    // A null record is refused, and kinds the window does not know change nothing.
-    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_SHOW_MESSAGE, SHOW_DETAIL, 0), 0);
-    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_SHOW_MESSAGE, 2, 0), 1);
     EXPECT_EQ(Text("#version"), "V1.2.3");
     EXPECT_TRUE(Shown("download_details"));
 }
@@ -130,22 +125,22 @@ TEST_F(DownloaderDlgTest, FailureViewAndRetryClickOrder) {
     EXPECT_FALSE(Shown("download_fail"));
 }
 
-TEST_F(DownloaderDlgTest, NullFailureTextShowsTheEmptyText) {
+TEST_F(DownloaderDlgTest, EmptyFailureTextShowsTheEmptyText) {
     Eval("document.getElementById('download_fail').innerHTML = 'old'; 1");
-    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_SHOW_MESSAGE, SHOW_DOWNFAIL, 0), 1);
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), ShowDownFail{}), 1);
     EXPECT_TRUE(Shown("download_fail"));
     EXPECT_EQ(Text("#download_fail"), "");
 }
 
 TEST_F(DownloaderDlgTest, GetterAnswersLiveAndAddsAbsentNames) {
     const std::string get = "window.external._velmora_GetAppParams";
-    TheApp().AppParams.Set("Version", "1.2.3");
+    window->App().params.Set("Version", "1.2.3");
     EXPECT_EQ(Eval(get + "('Version')"), "1.2.3");
-    TheApp().AppParams.Set("Version", "2.0 版 & <b>");
+    window->App().params.Set("Version", "2.0 版 & <b>");
     EXPECT_EQ(Eval(get + "('Version')"), "2.0 版 & <b>");
-    ASSERT_FALSE(TheApp().AppParams.Contains("Absent&Name"));
+    ASSERT_FALSE(window->App().params.Contains("Absent&Name"));
     EXPECT_EQ(Eval(get + "('Absent&Name') === ''"), "true");
-    EXPECT_TRUE(TheApp().AppParams.Contains("Absent&Name"));
+    EXPECT_TRUE(window->App().params.Contains("Absent&Name"));
     EXPECT_EQ(Eval(get + "(null) === ''"), "true");
 }
 
@@ -166,7 +161,7 @@ TEST_F(DownloaderDlgTest, OneWakeUpGoesToThePageAsOneBatch) {
     InstallRecorder("jsUpdateProgress");
     const std::size_t batches = Dlg().Bridge()->BatchesSent();
     for (int percent = 1; percent <= 5; ++percent)
-        PostMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 1048576u * percent, percent);
+        PostMessage(Dlg().GetSafeHwnd(), UpdateProgress{1048576u * percent, percent});
     window->Settle();
     EXPECT_EQ(Dlg().Bridge()->BatchesSent(), batches + 1);
     EXPECT_EQ(Eval("JSON.stringify(calls)"),
@@ -181,7 +176,7 @@ TEST_F(DownloaderDlgTest, LongBacklogArrivesInSlicesWithEveryCallInOrder) {
     const std::size_t batches = Dlg().Bridge()->BatchesSent();
     constexpr int kEvents = 20000;  // about 2 MiB of calls
     for (int i = 0; i < kEvents; ++i)
-        PostMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 4096u * i, i % 100);
+        PostMessage(Dlg().GetSafeHwnd(), UpdateProgress{4096u * i, i % 100});
     window->Settle();
     EXPECT_GT(Dlg().Bridge()->BatchesSent(), batches + 1);
     EXPECT_EQ(Eval("calls + '/' + outOfOrder"), std::to_string(kEvents) + "/0");
@@ -192,7 +187,7 @@ TEST_F(DownloaderDlgTest, RetryStartsOneMoreWorkerEachTime) {
     Eval("window.external._velmora_Retry(); window.external._velmora_Retry(); 1");
     EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 3; }));
     EXPECT_EQ(Dlg().WorkersStarted(), 3u);
-    EXPECT_EQ(TheApp().m_bQuit.load(), 0);
+    EXPECT_EQ(window->App().quit.load(), 0);
 }
 
 TEST_F(DownloaderDlgTest, MoveTitleBarWithoutAPressedButtonLeavesTheWindowAlone) {
@@ -257,8 +252,8 @@ TEST_F(DownloaderDlgTest, PageHasItsLibraryStyleAndPictures) {
               "true");
     EXPECT_EQ(Eval("document.querySelector('.head_info img').naturalWidth"), "68");
     // The page read its parameters through the getter when it was ready.
-    EXPECT_TRUE(TheApp().AppParams.Contains("Version"));
-    EXPECT_TRUE(TheApp().AppParams.Contains("Channel"));
+    EXPECT_TRUE(window->App().params.Contains("Version"));
+    EXPECT_TRUE(window->App().params.Contains("Channel"));
     GList* icons = gtk_window_get_icon_list(GTK_WINDOW(Dlg().Widget()));
     EXPECT_EQ(g_list_length(icons), 3u);
     g_list_free(icons);
@@ -268,7 +263,7 @@ TEST(DownloaderDlgLoading, CallsBeforeThePageIsReadyAreLost) {
     if (!InitGtkForTests()) GTEST_SKIP() << "no display";
     WindowUnderTest window;
     ASSERT_FALSE(window.Dlg().IsPageReady());
-    PostMessage(window.Dlg().GetSafeHwnd(), WM_UPDATE_FILESIZE, 0, 1048576);
+    PostMessage(window.Dlg().GetSafeHwnd(), UpdateFileSize{1048576});
     window.Dlg().InvokeScript("jsUpdateSpeed", {"1.00"});
     window.Settle();
     ASSERT_TRUE(window.WaitForPage());
@@ -283,7 +278,7 @@ TEST(DownloaderDlgLoading, FirstWorkerReportsToALoadedPage) {
     std::atomic<bool> reported{false};
     WindowUnderTest window([&](CWorkerHost* host) {
         // What an offline start sends at once: it must not be lost to a page still loading.
-        PostMessage(host->GetSafeHwnd(), WM_UPDATE_FILESIZE, 0, 41943040);
+        PostMessage(host->GetSafeHwnd(), UpdateFileSize{41943040});
         SendDownFail(host->GetSafeHwnd(), "网络连接失败！");
         reported = true;
         return 0u;
@@ -300,7 +295,7 @@ TEST_F(DownloaderDlgTest, PageComesBackWhenItsProcessEnds) {
     webkit_web_view_terminate_web_process(Dlg().WebView());
     ASSERT_TRUE(window->WaitUntil([&] { return !Dlg().IsPageReady(); }));
     ASSERT_TRUE(window->WaitForPage());
-    window->PostAndSettle(WM_UPDATE_SPEED, 0, 5);
+    window->PostAndSettle(UpdateSpeed{5});
     EXPECT_EQ(Text("#speed"), ",下载速度 5.00 KB/s");
 }
 
@@ -414,7 +409,7 @@ TEST(DownloaderDlgLoading, SlowAdvertisementHoldsNothingBack) {
         EXPECT_TRUE(window.WaitUntil([&] { return window.Dlg().WorkersStarted() == 1; }, 10s));
         EXPECT_TRUE(window.Dlg().IsPageReady());
         EXPECT_TRUE(webkit_web_view_is_loading(window.Dlg().WebView()));
-        window.PostAndSettle(WM_UPDATE_SPEED, 0, 9);
+        window.PostAndSettle(UpdateSpeed{9});
         EXPECT_EQ(window.Eval("document.getElementById('speed').textContent"),
                   ",下载速度 9.00 KB/s");
         {
@@ -437,8 +432,8 @@ class InstallerStartTest : public DownloaderDlgTest {
         ASSERT_EQ(chmod(script.c_str(), 0755), 0);
         savedPath = g_getenv("PATH") ? g_getenv("PATH") : "";
         g_setenv("PATH", (dir.Path() + ":" + savedPath).c_str(), TRUE);
-        TheApp().AppParams.Set("AppPath", dir / "myvelmora_setup1.2.3.exe");
         DownloaderDlgTest::SetUp();
+        if (window) window->App().params.Set("AppPath", dir / "myvelmora_setup1.2.3.exe");
     }
     void TearDown() override { g_setenv("PATH", savedPath.c_str(), TRUE); }
 
@@ -454,16 +449,16 @@ class InstallerStartTest : public DownloaderDlgTest {
 };
 
 TEST_F(InstallerStartTest, CompleteProgressStartsTheInstallerOnceAndEnds) {
-    window->PostAndSettle(WM_UPDATE_PROGRESS, 1000, 99);
+    window->PostAndSettle(UpdateProgress{1000, 99});
     EXPECT_FALSE(Dlg().IsEnded());
-    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 0, 100), 1);
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), UpdateProgress{0, 100}), 1);
     EXPECT_TRUE(Dlg().IsEnded());
-    EXPECT_EQ(TheApp().m_bQuit.load(), 1);
+    EXPECT_EQ(window->App().quit.load(), 1);
     // Leaving: progress is ignored, size and speed still reach the page.
-    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 0, 100), 0);
-    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), WM_UPDATE_PROGRESS, 2097152, 50), 0);
-    window->PostAndSettle(WM_UPDATE_FILESIZE, 0, 1048576);
-    window->PostAndSettle(WM_UPDATE_SPEED, 0, 7);
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), UpdateProgress{0, 100}), 0);
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), UpdateProgress{2097152, 50}), 0);
+    window->PostAndSettle(UpdateFileSize{1048576});
+    window->PostAndSettle(UpdateSpeed{7});
     WaitForCalls();
     EXPECT_EQ(Calls(), (dir / "myvelmora_setup1.2.3.exe") + "\n");
     EXPECT_EQ(Text("#aldownload"), "下载进度 0.00M");  // from the 99 percent before
@@ -474,8 +469,8 @@ TEST_F(InstallerStartTest, CompleteProgressStartsTheInstallerOnceAndEnds) {
 TEST_F(InstallerStartTest, NothingStartsAfterThePageLeaves) {
     Eval("window.external._velmora_OnExit(); 1");
     EXPECT_TRUE(window->WaitUntil([&] { return Dlg().IsEnded(); }));
-    EXPECT_EQ(TheApp().m_bQuit.load(), 1);
-    window->PostAndSettle(WM_UPDATE_PROGRESS, 0, 100);
+    EXPECT_EQ(window->App().quit.load(), 1);
+    window->PostAndSettle(UpdateProgress{0, 100});
     WaitForCalls();
     EXPECT_EQ(Calls(), "");
 }

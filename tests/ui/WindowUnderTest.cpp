@@ -15,7 +15,8 @@ unsigned IdleWorker(CWorkerHost*) {
     return 0;
 }
 
-WindowUnderTest::WindowUnderTest(CDownloaderDlg::WorkerProc worker) : m_dlg(std::move(worker)) {
+WindowUnderTest::WindowUnderTest(CDownloaderDlg::WorkerProc worker)
+    : m_dlg(m_app.State(), std::move(worker)) {
     m_dlg.Create();
 }
 
@@ -68,7 +69,7 @@ std::string WindowUnderTest::Eval(const std::string& script) {
     return outcome->text;
 }
 
-void WindowUnderTest::PostAndSettle(unsigned msg, WPARAM wParam, LPARAM lParam) {
-    PostMessage(m_dlg.GetSafeHwnd(), msg, wParam, lParam);
+void WindowUnderTest::PostAndSettle(WorkerEvent event) {
+    PostMessage(m_dlg.GetSafeHwnd(), std::move(event));
     Settle();
 }

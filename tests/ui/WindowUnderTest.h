@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "download/WorkerEvents.h"
+#include "tests/support/TestAppState.h"
 #include "ui/DownloaderDlg.h"
 
 // Opens the display once per process; false when there is none.
@@ -20,6 +22,8 @@ class WindowUnderTest {
     ~WindowUnderTest();
 
     CDownloaderDlg& Dlg() { return m_dlg; }
+    // The application state the window was given.
+    TestAppState& App() { return m_app; }
     // Iterates the main context until condition holds or timeout passes; the condition's
     // final value.
     bool WaitUntil(const std::function<bool()>& condition,
@@ -31,7 +35,7 @@ class WindowUnderTest {
     // Runs script in the page after everything sent so far; its value as text ("" on error).
     std::string Eval(const std::string& script);
     // Posts a worker event and lets the page show it.
-    void PostAndSettle(unsigned msg, WPARAM wParam, LPARAM lParam);
+    void PostAndSettle(WorkerEvent event);
 
   private:
     // The test's thread owns the main context, as the modal loop's thread would, so that a
@@ -40,5 +44,6 @@ class WindowUnderTest {
         ContextOwner() { g_main_context_acquire(nullptr); }
         ~ContextOwner() { g_main_context_release(nullptr); }
     } m_owner;
+    TestAppState m_app;
     CDownloaderDlg m_dlg;
 };

@@ -8,7 +8,7 @@
 #include <memory>
 #include <stdexcept>
 
-#include "platform/CallRelease.h"
+#include "base/CallRelease.h"
 
 using SurfacePtr = std::unique_ptr<cairo_surface_t, CallRelease<cairo_surface_destroy>>;
 using ContextPtr = std::unique_ptr<cairo_t, CallRelease<cairo_destroy>>;

@@ -1,8 +1,10 @@
 """Bodies of the demo service's text answers: the update information in its normal form and in
 the broken forms a test can ask for, the page's advertisement and the version-details page."""
 
+import base64
 import html
 import json
+import pathlib
 import re
 
 INSTALLER_PATH = "/download/myvelmora_setup.exe"
@@ -10,20 +12,35 @@ INSTALLER_PATH = "/download/myvelmora_setup.exe"
 DEFAULT_INSTALLER_PATH = "/tools/myvelmora_setup.exe"
 DETAILS_PATH = "/dunasotool/index.php"
 
-# Update-information answers a test can choose; "normal" is the only well-formed one.
-REPLY_MODES = (
+# The shared set of odd and hostile replies: the unit tests parse the same bodies and the
+# fuzzer starts from them.
+SHARED_REPLIES = pathlib.Path(__file__).with_name("update-replies.json")
+
+
+def _shared_bodies():
+    bodies = {}
+    for entry in json.loads(SHARED_REPLIES.read_text(encoding="utf-8"))["replies"]:
+        if "body_base64" in entry:
+            body = base64.b64decode(entry["body_base64"])
+        elif "repeat" in entry:
+            body = b"".join(text.encode() * times for text, times in entry["repeat"])
+        else:
+            body = entry["body"].encode()
+        bodies[entry["name"]] = body
+    return bodies
+
+
+SHARED_BODIES = _shared_bodies()
+
+# Answers made from the demo's own file; "normal" is the one a real service gives.
+TEMPLATED_MODES = (
     "normal",  # the document with url, version, detail and sha256
-    "garbage",  # not JSON at all
     "huge",  # a well-formed object padded to many megabytes
-    "deep",  # arrays nested far deeper than any parser should follow
-    "array",  # JSON, but a list instead of an object
-    "string",  # JSON, but a bare string
-    "number",  # JSON, but a bare number
-    "members",  # an object whose url and version are not strings
-    "empty",  # status 200 with an empty body
     "status500",  # a server error
     "badsha",  # the normal document announcing a digest the file does not have
 )
+# Every update-information answer a test can choose.
+REPLY_MODES = TEMPLATED_MODES + tuple(SHARED_BODIES)
 
 AD_FRAGMENT = (
     '<div style="width:591px;height:296px;display:flex;flex-direction:column;'
@@ -50,21 +67,8 @@ def update_reply(mode, base_url, version, sha256):
     """(status, content type, body bytes) of the update information in the given mode."""
     if mode == "status500":
         return 500, "text/plain", b"internal error\n"
-    if mode == "empty":
-        return 200, "application/json", b""
-    if mode == "garbage":
-        return 200, "text/html", b"<html><body>\x00\xff{ not json at all\n"
-    if mode == "deep":
-        return 200, "application/json", b"[" * 200000 + b"]" * 200000
-    if mode == "array":
-        return 200, "application/json", b'["url", "version", 1, 2, 3]'
-    if mode == "string":
-        return 200, "application/json", b'"http://127.0.0.1/evil.exe"'
-    if mode == "number":
-        return 200, "application/json", b"42"
-    if mode == "members":
-        body = {"url": ["http://127.0.0.1/evil.exe"], "version": {"v": 1}, "detail": 7}
-        return 200, "application/json", json.dumps(body).encode()
+    if mode in SHARED_BODIES:
+        return 200, "application/json", SHARED_BODIES[mode]
     document = update_document(base_url, version, sha256)
     if mode == "badsha":
         document["sha256"] = "0" * 64

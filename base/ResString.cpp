@@ -1,6 +1,6 @@
-#include "app/ResString.h"
+#include "base/ResString.h"
 
-#include "res/StringTable.h"
+#include "base/StringTable.h"
 
 std::string LoadResString(int id) {
     for (const auto& entry : kStringTable)

@@ -1,4 +1,4 @@
-#include "app/DiagLog.h"
+#include "base/DiagLog.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace {
 std::string WithCrLf(const std::string& text) {

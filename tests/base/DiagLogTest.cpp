@@ -1,4 +1,4 @@
-#include "app/DiagLog.h"
+#include "base/DiagLog.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,8 +8,8 @@
 #include <ctime>
 #include <regex>
 
-#include "app/Except.h"
-#include "platform/UniqueFd.h"
+#include "base/Except.h"
+#include "base/UniqueFd.h"
 #include "tests/support/TempDir.h"
 
 namespace {

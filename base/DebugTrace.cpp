@@ -1,4 +1,4 @@
-#include "app/DebugTrace.h"
+#include "base/DebugTrace.h"
 
 #include <string>
 #include <string_view>

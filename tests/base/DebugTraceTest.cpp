@@ -1,13 +1,13 @@
-#include "app/DebugTrace.h"
+#include "base/DebugTrace.h"
 
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <string>
 
-#include "app/Except.h"
-#include "app/TextConv.h"
-#include "tests/app/LogCapture.h"
+#include "base/Except.h"
+#include "base/TextConv.h"
+#include "tests/base/LogCapture.h"
 
 namespace {
 const std::regex kPrefix(R"(^={12}>\d\d:\d\d:\d\d\t$)");

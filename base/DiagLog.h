@@ -3,6 +3,6 @@
 // CR LF line ends. Each entry opens, appends and closes the file; an entry that cannot be
 // written (folder missing, another writer busy with the file) is lost without a word.
 
-#include "app/Format.h"
+#include "base/Format.h"
 
 void DiagLog(const char* path, const char* format, ...) DL_PRINTF(2, 3);

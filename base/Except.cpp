@@ -1,8 +1,8 @@
-#include "app/Except.h"
+#include "base/Except.h"
 
 #include <utility>
 
-#include "app/DebugTrace.h"
+#include "base/DebugTrace.h"
 
 Except::Except(std::string file, std::string function, int line, const char* format, ...)
     : m_file(std::move(file)), m_function(std::move(function)), m_line(line) {

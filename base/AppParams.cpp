@@ -1,4 +1,4 @@
-#include "app/AppParams.h"
+#include "base/AppParams.h"
 
 std::string CAppParams::Get(const std::string& name) {
     std::lock_guard lock(m_mutex);

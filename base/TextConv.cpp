@@ -1,4 +1,4 @@
-#include "app/TextConv.h"
+#include "base/TextConv.h"
 
 #include <glib.h>
 

@@ -1,11 +1,11 @@
-#include "tests/app/LogCapture.h"
+#include "tests/base/LogCapture.h"
 
 #include <glib.h>
 
 #include <mutex>
 #include <string_view>
 
-#include "app/DebugTrace.h"
+#include "base/DebugTrace.h"
 
 namespace {
 std::mutex g_mutex;

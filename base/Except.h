@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/Format.h"
+#include "base/Format.h"
 
 class Except {
   public:

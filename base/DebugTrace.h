@@ -4,7 +4,7 @@
 
 #include <glib.h>
 
-#include "app/Format.h"
+#include "base/Format.h"
 
 #define DOWNLOADER_LOG_DOMAIN "downloader"
 

@@ -1,0 +1,36 @@
+#pragma once
+// The program's string table, by resource id. Texts with "%s" are formats filled with one
+// string argument (a path or an address), never with text from outside as the format.
+
+enum StringId : int {
+    IDS_ABOUTBOX = 101,         // About entry of the window menu
+    IDS_PRODUCT_KEY = 103,      // product key reported to the service
+    IDS_CHANNEL = 104,          // distribution channel
+    IDS_NETWORK_FAILED = 107,   // no network
+    IDS_TRANSFER_FAILED = 108,  // a transfer ended without a complete file
+    IDS_NOTICE_CAPTION = 109,   // caption of the network failure box
+    IDS_BAD_URL = 201,          // the download address is not one the client serves
+    IDS_BAD_DIGEST = 202,       // the expected digest is malformed
+    IDS_FILE_IN_USE = 203,      // %s: the installer's path
+    IDS_CONNECT_FAILED = 204,   // the server gave no answer
+    IDS_FILE_NOT_FOUND = 205,   // %s: the download address
+};
+
+struct ResStringEntry {
+    int id;
+    const char* text;
+};
+
+inline constexpr ResStringEntry kStringTable[] = {
+    {IDS_ABOUTBOX, "关于 Downloader(&A)..."},
+    {IDS_PRODUCT_KEY, "velmora"},
+    {IDS_CHANNEL, "general"},
+    {IDS_NETWORK_FAILED, "网络连接失败！请检查您的网络配置后重试！"},
+    {IDS_TRANSFER_FAILED, "下载失败，请检查网络后点击重试！"},
+    {IDS_NOTICE_CAPTION, "提示"},
+    {IDS_BAD_URL, "下载链接有错！"},
+    {IDS_BAD_DIGEST, "文件校验值有错！"},
+    {IDS_FILE_IN_USE, "写文件%s错误！\n文件正在使用中，请先关闭程序！"},
+    {IDS_CONNECT_FAILED, "连接服务器失败！"},
+    {IDS_FILE_NOT_FOUND, "%s:file not exist！"},
+};

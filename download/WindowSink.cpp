@@ -1,0 +1,18 @@
+#include "download/WindowSink.h"
+
+void CWindowSink::OnTotalSize(std::uint64_t totalBytes) {
+    PostMessage(m_hwnd, UpdateFileSize{totalBytes});
+}
+
+void CWindowSink::OnBlockWritten(std::uint64_t presentBytes, std::uint64_t totalBytes) {
+    PostProgress(presentBytes, totalBytes, m_hwnd);
+}
+
+void CWindowSink::OnAverageSpeed(std::int32_t kibPerSecond) {
+    PostMessage(m_hwnd, UpdateSpeed{kibPerSecond});
+}
+
+void CWindowSink::OnComplete() {
+    // Only now is the installer in its place: the window may start it.
+    PostMessage(m_hwnd, UpdateProgress{0, 100});
+}
