@@ -25,26 +25,25 @@ TEST_P(ResumeDecision, TakesOnlyAnswersThatContinueThePartialFile) {
     EXPECT_EQ(::DecideResume(c.status, c.offset, c.contentRange), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, ResumeDecision,
-    testing::Values(ResumeCase{200, 0, std::nullopt, A::Append},
-                    // Range ignored: the whole file again
-                    ResumeCase{200, 1000, std::nullopt, A::Restart},
-                    ResumeCase{203, 1000, std::nullopt, A::Restart},
-                    ResumeCase{206, 1000, "bytes 1000-4999/5000", A::Append},
-                    ResumeCase{206, 1000, "bytes 1000-4999/*", A::Append},
-                    ResumeCase{206, 1000, "bytes 0-4999/5000", A::Restart},
-                    ResumeCase{206, 1000, "bytes 500-4999/5000", A::Refuse},
-                    ResumeCase{206, 1000, std::nullopt, A::Refuse},
-                    ResumeCase{206, 1000, "items 1000-4999/5000", A::Refuse},
-                    ResumeCase{416, 5000, "bytes */5000", A::AlreadyComplete},
-                    ResumeCase{416, 5000, "bytes */4000", A::Refuse},
-                    ResumeCase{416, 0, "bytes */0", A::Refuse},
-                    ResumeCase{416, 5000, std::nullopt, A::Refuse},
-                    ResumeCase{403, 0, std::nullopt, A::Refuse},
-                    ResumeCase{500, 1000, std::nullopt, A::Refuse},
-                    ResumeCase{304, 1000, std::nullopt, A::Refuse},
-                    ResumeCase{100, 0, std::nullopt, A::Refuse}));
+INSTANTIATE_TEST_SUITE_P(Answers, ResumeDecision,
+                         testing::Values(ResumeCase{200, 0, std::nullopt, A::Append},
+                                         // Range ignored: the whole file again
+                                         ResumeCase{200, 1000, std::nullopt, A::Restart},
+                                         ResumeCase{203, 1000, std::nullopt, A::Restart},
+                                         ResumeCase{206, 1000, "bytes 1000-4999/5000", A::Append},
+                                         ResumeCase{206, 1000, "bytes 1000-4999/*", A::Append},
+                                         ResumeCase{206, 1000, "bytes 0-4999/5000", A::Restart},
+                                         ResumeCase{206, 1000, "bytes 500-4999/5000", A::Refuse},
+                                         ResumeCase{206, 1000, std::nullopt, A::Refuse},
+                                         ResumeCase{206, 1000, "items 1000-4999/5000", A::Refuse},
+                                         ResumeCase{416, 5000, "bytes */5000", A::AlreadyComplete},
+                                         ResumeCase{416, 5000, "bytes */4000", A::Refuse},
+                                         ResumeCase{416, 0, "bytes */0", A::Refuse},
+                                         ResumeCase{416, 5000, std::nullopt, A::Refuse},
+                                         ResumeCase{403, 0, std::nullopt, A::Refuse},
+                                         ResumeCase{500, 1000, std::nullopt, A::Refuse},
+                                         ResumeCase{304, 1000, std::nullopt, A::Refuse},
+                                         ResumeCase{100, 0, std::nullopt, A::Refuse}));
 
 TEST(ContentRange, ReadsFirstByteAndUnsatisfiedTotal) {
     EXPECT_EQ(ContentRangeFirst("bytes 5000000000-5000000009/5000000010"), 5000000000u);
