@@ -1,0 +1,17 @@
+#pragma once
+// Signing a reply body, and checking the result the way the program will.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "download/UpdateSignatureHeader.h"
+#include "tools/publisher/SecretKey.h"
+
+// key's signature over the bytes the program verifies (download/UpdateSignature.h).
+SignaturePair SignReply(const SecretKey& key, std::string_view body);
+
+// Why a program built with key's public half would refuse body with headerValue at time now
+// (no version accepted before, the channel the body names); empty when it would accept it.
+std::string RefusalByProgram(std::string_view body, std::string_view headerValue,
+                             const SecretKey& key, std::int64_t now);
