@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "download/DottedVersion.h"
-#include "platform/CallRelease.h"
+#include "base/CallRelease.h"
 
 namespace {
 using GErrorOwner = std::unique_ptr<GError, CallRelease<g_error_free>>;

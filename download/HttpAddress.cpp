@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/CallRelease.h"
+#include "base/CallRelease.h"
 
 namespace {
 using UrlHandle = std::unique_ptr<CURLU, CallRelease<curl_url_cleanup>>;

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/CallRelease.h"
+#include "base/CallRelease.h"
 
 inline constexpr int kExitDone = 0;
 inline constexpr int kExitFailed = 1;

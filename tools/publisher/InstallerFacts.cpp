@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/CallRelease.h"
-#include "platform/UniqueFd.h"
+#include "base/CallRelease.h"
+#include "base/UniqueFd.h"
 
 namespace {
 using Checksum = std::unique_ptr<GChecksum, CallRelease<g_checksum_free>>;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "download/UpdateKeys.h"
-#include "platform/UniqueFd.h"
+#include "base/UniqueFd.h"
 
 namespace {
 constexpr std::size_t kBase64Length =
