@@ -5,8 +5,8 @@
 #include <fstream>
 #include <memory>
 
-#include "download/DottedVersion.h"
 #include "base/CallRelease.h"
+#include "download/DottedVersion.h"
 
 namespace {
 using GErrorOwner = std::unique_ptr<GError, CallRelease<g_error_free>>;

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "download/UpdateKeys.h"
 #include "base/UniqueFd.h"
+#include "download/UpdateKeys.h"
 
 namespace {
 constexpr std::size_t kBase64Length =
