@@ -171,9 +171,8 @@ void CHttp::Report(const NetResult& failure, const std::string& url,
             break;
     }
     if (!logged.empty()) {
-        m_strError = Except(failure.Where().file_name(), kFunction,
-                            static_cast<int>(failure.Where().line()), "%s", logged.c_str())
-                         .GetText();
+        m_strError =
+            Except(failure.File(), kFunction, failure.Line(), "%s", logged.c_str()).GetText();
         DiagLog(m_logPath.c_str(), "%s", m_strError.c_str());
     }
     TRACE("-------->start CHttp::DownHttpFile Close\n");

@@ -3,7 +3,6 @@
 // address, the file, the server's answer or the transfer library's own words) and the place
 // in the code where it was found, which the log shows.
 
-#include <source_location>
 #include <string>
 #include <utility>
 
@@ -27,22 +26,27 @@ class [[nodiscard]] NetResult {
   public:
     NetResult() = default;  // success
 
+    // file and line default to the caller's: where the failure was found. (The builtins,
+    // not std::source_location, which clang 14 cannot give with this standard library.)
     static NetResult Fail(NetFailure failure, std::string detail,
-                          std::source_location where = std::source_location::current()) {
+                          const char* file = __builtin_FILE(), int line = __builtin_LINE()) {
         NetResult result;
         result.m_failure = failure;
         result.m_detail = std::move(detail);
-        result.m_where = where;
+        result.m_file = file;
+        result.m_line = line;
         return result;
     }
 
     bool Ok() const { return m_failure == NetFailure::None; }
     NetFailure Failure() const { return m_failure; }
     const std::string& Detail() const { return m_detail; }
-    const std::source_location& Where() const { return m_where; }
+    const char* File() const { return m_file; }
+    int Line() const { return m_line; }
 
   private:
     NetFailure m_failure = NetFailure::None;
     std::string m_detail;
-    std::source_location m_where;
+    const char* m_file = "";
+    int m_line = 0;
 };
