@@ -50,6 +50,7 @@ void CDownloaderDlg::Create() {
     // its first script on.
     m_webHost = std::make_unique<CWebHost>(static_cast<CWebHostSite&>(*this));
     m_bridge = std::make_unique<CScriptBridge>(m_webHost->View());
+    m_titleBarDrag = std::make_unique<CTitleBarDrag>(GTK_WINDOW(m_window), m_webHost->Widget());
     gtk_container_add(GTK_CONTAINER(m_window), m_webHost->Widget());
     OnInitDialog();
     gtk_widget_show_all(m_window);
@@ -143,20 +144,8 @@ std::string CDownloaderDlg::GetAppParams(const std::string& name) {
 }
 
 void CDownloaderDlg::MoveTitleBar(int, int) {
-    // The page's coordinates are not needed: the drag follows the pointer itself. It starts
-    // only while the button is still down, or a quick click would leave the window stuck to
-    // the pointer.
-    GdkWindow* window = m_window ? gtk_widget_get_window(m_window) : nullptr;
-    if (!window) return;
-    GdkDevice* pointer =
-        gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
-    GdkModifierType state{};
-    gdk_device_get_state(pointer, window, nullptr, &state);
-    if (!(state & GDK_BUTTON1_MASK)) return;
-    int rootX = 0;
-    int rootY = 0;
-    gdk_device_get_position(pointer, nullptr, &rootX, &rootY);
-    gtk_window_begin_move_drag(GTK_WINDOW(m_window), 1, rootX, rootY, GDK_CURRENT_TIME);
+    // The page's coordinates are not needed: the drag follows the pointer itself.
+    if (m_titleBarDrag) m_titleBarDrag->Arm();
 }
 
 void CDownloaderDlg::Retry() {

@@ -18,6 +18,7 @@
 #include "platform/WorkerThreads.h"
 #include "ui/IconSet.h"
 #include "ui/ScriptBridge.h"
+#include "ui/TitleBarDrag.h"
 #include "ui/WebHost.h"
 #include "ui/WebHostSite.h"
 
@@ -98,5 +99,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     CWindowTag m_windowTag;
     std::unique_ptr<CWebHost> m_webHost;
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
+    // Watches m_webHost's view, so it goes first too.
+    std::unique_ptr<CTitleBarDrag> m_titleBarDrag;
     CWorkerThreads m_workers;
 };

@@ -14,6 +14,8 @@ BOX_TITLE = "提示"
 # sit 16 pixels higher while the figures line is empty; y = 428 is on them either way.
 CANCEL_BUTTON = (575, 428)
 RETRY_BUTTON = (493, 428)
+CLOSE_BUTTON = (604, 15)  # the × at the title strip's right end
+TITLE_STRIP = (300, 15)  # the strip's empty middle
 
 
 def binary():
@@ -90,6 +92,50 @@ def click(window, x, y):
     code, _ = xdotool("mousemove", "--window", window, str(x), str(y))
     time.sleep(0.3)
     return code == 0 and xdotool("click", "1")[0] == 0
+
+
+def press(window, x, y, hold):
+    """A person's click: the pointer comes to rest on (x, y) of window, the button goes down,
+    stays down for hold seconds and comes up."""
+    code, _ = xdotool("mousemove", "--window", window, str(x), str(y))
+    time.sleep(0.3)
+    if code != 0 or xdotool("mousedown", "1")[0] != 0:
+        return False
+    time.sleep(hold)
+    return xdotool("mouseup", "1")[0] == 0
+
+
+def drag(window, start, offsets, pause=0.05):
+    """Presses at start (window pixels) and moves the pointer through offsets from that point,
+    one step each pause, then releases."""
+    xdotool("mousemove", "--window", window, *map(str, start))
+    time.sleep(0.3)
+    _, out = xdotool("getmouselocation", "--shell")
+    at = dict(line.split("=") for line in out.split())
+    x, y = int(at["X"]), int(at["Y"])
+    xdotool("mousedown", "1")
+    time.sleep(0.1)
+    for dx, dy in offsets:
+        xdotool("mousemove", str(x + dx), str(y + dy))
+        time.sleep(pause)
+    xdotool("mouseup", "1")
+    time.sleep(0.3)
+
+
+def position(window):
+    """The window's top-left corner on the screen."""
+    _, out = xdotool("getwindowgeometry", "--shell", window)
+    at = dict(line.split("=") for line in out.split())
+    return int(at["X"]), int(at["Y"])
+
+
+def keys(window, *names):
+    """Gives window the keyboard focus, then types the keys one by one, as a person would."""
+    xdotool("windowfocus", "--sync", window)
+    time.sleep(0.2)
+    for name in names:
+        xdotool("key", name)
+        time.sleep(0.15)
 
 
 def dismiss_box(window):

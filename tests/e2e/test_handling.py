@@ -1,0 +1,76 @@
+"""The window handled as a person handles it: presses held as long as a finger holds them and
+the window dragged by its title strip.
+
+Every run is offline (a network namespace with only loopback): the message box comes first,
+then the failure view stays up with all three buttons, whatever the machine's network."""
+
+import contextlib
+import time
+import unittest
+
+import program
+from e2e_case import E2ETestCase
+from peers import wait_until
+
+class HandlingCase(E2ETestCase):
+    @contextlib.contextmanager
+    def failure_view(self, box_key="Return"):
+        """A run whose message box was read and dismissed with box_key, as (run, window). It is
+        killed on leaving: a run left behind would refuse the next start."""
+        run = self.start_program(wrapper=("unshare", "-rn"))
+        try:
+            box = run.wait_window(program.BOX_TITLE)
+            self.assertTrue(box, "no message box:\n" + run.text_output())
+            time.sleep(0.5)
+            program.keys(box[0], box_key)
+            self.assertTrue(wait_until(lambda: not run.windows(program.BOX_TITLE), 10),
+                            f"{box_key} left the box up")
+            windows = run.windows(program.WINDOW_TITLE)
+            self.assertEqual(len(windows), 1)
+            yield run, windows[0]
+        finally:
+            run.kill()
+
+    def assert_ends(self, run, what):
+        self.assertEqual(run.wait(10), 0, f"{what} did not end the program")
+
+    def assert_retried(self, run, what):
+        self.assertTrue(run.wait_window(program.BOX_TITLE, 10),
+                        f"{what} did not check the network again")
+        self.assertTrue(run.alive())
+
+
+class HeldPresses(HandlingCase):
+    def test_held_press_presses_the_button(self):
+        cases = [
+            ("×", program.CLOSE_BUTTON, 0.15, self.assert_ends),
+            ("×", program.CLOSE_BUTTON, 0.3, self.assert_ends),
+            ("Cancel", program.CANCEL_BUTTON, 0.2, self.assert_ends),
+            ("Retry", program.RETRY_BUTTON, 0.25, self.assert_retried),
+        ]
+        for name, where, hold, outcome in cases:
+            with self.subTest(button=name, hold=hold), self.failure_view() as (run, window):
+                self.assertTrue(program.press(window, *where, hold))
+                outcome(run, f"a {hold} s press on {name}")
+
+    def test_title_strip_drags_only_past_the_threshold(self):
+        cases = [
+            ("held still", [(0, 0)] * 6, False),
+            ("within the threshold", [(2, 1), (4, 3), (6, 5), (7, 7)], False),
+            ("in steps", [(10 * i, 6 * i) for i in range(1, 9)], True),
+        ]
+        for name, offsets, moves in cases:
+            with self.subTest(drag=name), self.failure_view() as (run, window):
+                before = program.position(window)
+                program.drag(window, program.TITLE_STRIP, offsets)
+                after = program.position(window)
+                dx, dy = offsets[-1] if moves else (0, 0)
+                # The pressed point stays under the pointer.
+                self.assertEqual(after, (before[0] + dx, before[1] + dy))
+                # The page saw the press end: its buttons still take a click.
+                self.assertTrue(program.press(window, *program.CLOSE_BUTTON, 0.2))
+                self.assert_ends(run, f"× after a drag {name}")
+
+
+if __name__ == "__main__":
+    unittest.main()
