@@ -158,6 +158,9 @@ void CDownloaderDlg::MessageBox(const std::string& text, const std::string& capt
             gtk_message_dialog_new(GTK_WINDOW(m_window), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
                                    GTK_BUTTONS_OK, "%s", text.c_str());
         gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+        // Return, Space and Esc all answer it; the focus starts on OK.
+        gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+        gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(box), GTK_RESPONSE_OK));
         gtk_window_present(GTK_WINDOW(box));
         gtk_dialog_run(GTK_DIALOG(box));
         gtk_widget_destroy(box);

@@ -1,5 +1,5 @@
-"""The window handled as a person handles it: presses held as long as a finger holds them and
-the window dragged by its title strip.
+"""The window handled as a person handles it: presses held as long as a finger holds them, the
+window dragged by its title strip, and the keyboard alone.
 
 Every run is offline (a network namespace with only loopback): the message box comes first,
 then the failure view stays up with all three buttons, whatever the machine's network."""
@@ -9,8 +9,11 @@ import time
 import unittest
 
 import program
-from e2e_case import E2ETestCase
+from e2e_case import E2ETestCase, host_is_online
 from peers import wait_until
+
+DETAILS_PAGE = "/dunasotool/index.php?act=pc"
+
 
 class HandlingCase(E2ETestCase):
     @contextlib.contextmanager
@@ -70,6 +73,39 @@ class HeldPresses(HandlingCase):
                 # The page saw the press end: its buttons still take a click.
                 self.assertTrue(program.press(window, *program.CLOSE_BUTTON, 0.2))
                 self.assert_ends(run, f"× after a drag {name}")
+
+
+class Keyboard(HandlingCase):
+    def test_keys_reach_and_press_every_button(self):
+        # The failure view's Tab order: ×, Cancel, Retry. The box takes Return, Space (on its
+        # focused OK) and Esc.
+        cases = [
+            ("Return", ["Escape"], self.assert_ends),
+            ("space", ["Tab", "Return"], self.assert_ends),
+            ("Escape", ["Tab", "space"], self.assert_ends),
+            ("Return", ["Tab", "Tab", "Return"], self.assert_ends),
+            ("Return", ["Tab", "Tab", "space"], self.assert_ends),
+            ("Return", ["Tab", "Tab", "Tab", "Return"], self.assert_retried),
+            ("Return", ["Tab", "Tab", "Tab", "space"], self.assert_retried),
+        ]
+        for box_key, keys, outcome in cases:
+            with self.subTest(box=box_key, keys=keys), self.failure_view(box_key) as (run, window):
+                program.keys(window, *keys)
+                outcome(run, " ".join(keys))
+
+    @unittest.skipUnless(host_is_online(), "no default route: the program would report offline")
+    def test_details_link_is_reached_and_followed_while_downloading(self):
+        self.start_demo(rate=0.25)
+        run = self.start_program()
+        (window,) = run.wait_window()
+        time.sleep(0.5)
+        program.keys(window, "Tab", "Tab", "Return")
+        self.assertTrue(wait_until(self.sandbox.opened, 10), "Tab Tab Return opened nothing")
+        (url, _), = self.sandbox.opened()
+        self.assertTrue(url.endswith(DETAILS_PAGE), url)
+        self.assertTrue(run.alive())
+        program.keys(window, "Escape")
+        self.assert_ends(run, "Esc while downloading")
 
 
 if __name__ == "__main__":
