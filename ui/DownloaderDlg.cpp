@@ -4,6 +4,7 @@
 #include "app/ResString.h"
 #include "platform/NetworkPresence.h"
 #include "ui/AboutDlg.h"
+#include "ui/PresentWindow.h"
 #include "ui/WindowShape.h"
 
 namespace {
@@ -58,6 +59,11 @@ void CDownloaderDlg::Create() {
 
 void CDownloaderDlg::OnCreate() {
     m_windowTag.Set(TheApp().AppName());
+    if (m_windowTag.IsSet())
+        m_presentListener =
+            std::make_unique<CPresentListener>(PresentSocketPath(TheApp().AppName()), [this] {
+                if (m_window) PresentWindow(GTK_WINDOW(m_window));
+            });
 }
 
 bool CDownloaderDlg::OnInitDialog() {
@@ -90,6 +96,7 @@ bool CDownloaderDlg::OnInitDialog() {
 }
 
 void CDownloaderDlg::OnDestroy() {
+    m_presentListener.reset();  // its socket goes before the tag that guards it
     if (m_windowTag.IsSet()) m_windowTag.Remove();
     m_window = nullptr;
     EndDialog(IDCANCEL);

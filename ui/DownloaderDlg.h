@@ -14,6 +14,7 @@
 #include "download/DownloadThread.h"
 #include "download/WorkerHost.h"
 #include "platform/MessageQueue.h"
+#include "platform/PresentRequest.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
 #include "ui/IconSet.h"
@@ -97,6 +98,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     int m_result = IDCANCEL;
     WindowHandle m_queue;
     CWindowTag m_windowTag;
+    std::unique_ptr<CPresentListener> m_presentListener;  // while the tag is set
     std::unique_ptr<CWebHost> m_webHost;
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
     // Watches m_webHost's view, so it goes first too.

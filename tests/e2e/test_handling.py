@@ -1,5 +1,5 @@
 """The window handled as a person handles it: presses held as long as a finger holds them, the
-window dragged by its title strip, and the keyboard alone.
+window dragged by its title strip, the keyboard alone, and a second start from the menu.
 
 Every run is offline (a network namespace with only loopback): the message box comes first,
 then the failure view stays up with all three buttons, whatever the machine's network."""
@@ -106,6 +106,27 @@ class Keyboard(HandlingCase):
         self.assertTrue(run.alive())
         program.keys(window, "Escape")
         self.assert_ends(run, "Esc while downloading")
+
+
+class SecondStart(HandlingCase):
+    def test_second_start_brings_the_window_back_and_ends(self):
+        with self.failure_view() as (first, window):
+            self.assert_brought_back_by_a_second_start(first, window)
+
+    def assert_brought_back_by_a_second_start(self, first, window):
+        # Without a window manager an iconified window is an unmapped one.
+        program.xdotool("windowunmap", "--sync", window)
+        self.assertEqual(first.windows(program.WINDOW_TITLE), [])
+
+        started = time.monotonic()
+        second = self.start_program()
+        self.assertEqual(second.wait(10), 0, "the second start did not end by itself")
+        self.assertLess(time.monotonic() - started, 5)
+        self.assertEqual(second.text_output(), "")
+        self.assertTrue(wait_until(lambda: first.windows(program.WINDOW_TITLE), 5),
+                        "the first window stayed hidden")
+        self.assertTrue(first.alive())
+        self.assertEqual(len(program.find_windows(program.WINDOW_TITLE)), 1)
 
 
 if __name__ == "__main__":
