@@ -3,6 +3,7 @@
 #include "app/BuildAppParams.h"
 #include "app/DownloaderApp.h"
 #include "platform/PresentRequest.h"
+#include "ui/DesktopSession.h"
 #include "ui/DownloaderDlg.h"
 
 bool CDownloaderApp::InitInstance() {
@@ -14,7 +15,7 @@ bool CDownloaderApp::InitInstance() {
         return false;
     }
 
-    if (!gtk_init_check(nullptr, nullptr)) {
+    if (!OpenDesktopSession()) {
         g_printerr("%s: cannot open a display\n", m_pszAppName.c_str());
         return false;
     }
