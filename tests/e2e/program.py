@@ -94,39 +94,37 @@ def click(window, x, y):
     return code == 0 and xdotool("click", "1")[0] == 0
 
 
-def press(window, x, y, hold):
-    """A person's click: the pointer comes to rest on (x, y) of window, the button goes down,
-    stays down for hold seconds and comes up."""
-    code, _ = xdotool("mousemove", "--window", window, str(x), str(y))
+def pointer_to(window, x, y):
+    """Moves the pointer onto (x, y) of window and lets the page see it arrive; the pointer's
+    place on the screen."""
+    xdotool("mousemove", "--window", window, str(x), str(y))
     time.sleep(0.3)
-    if code != 0 or xdotool("mousedown", "1")[0] != 0:
-        return False
+    return shell_values("getmouselocation")
+
+
+def shell_values(command, *args):
+    """The X=..., Y=... lines that an xdotool command prints with --shell, as numbers."""
+    _, out = xdotool(command, "--shell", *args)
+    return {k: int(v) for k, v in (line.split("=") for line in out.split()) if v.isdigit()}
+
+
+def press(window, x, y, hold, moves=()):
+    """A person's click: the button goes down on (x, y) of window, the pointer moves by each of
+    moves (offsets from that point, one each 50 ms), and the button comes up after hold
+    seconds."""
+    at = pointer_to(window, x, y)
+    code, _ = xdotool("mousedown", "1")
     time.sleep(hold)
-    return xdotool("mouseup", "1")[0] == 0
-
-
-def drag(window, start, offsets, pause=0.05):
-    """Presses at start (window pixels) and moves the pointer through offsets from that point,
-    one step each pause, then releases."""
-    xdotool("mousemove", "--window", window, *map(str, start))
-    time.sleep(0.3)
-    _, out = xdotool("getmouselocation", "--shell")
-    at = dict(line.split("=") for line in out.split())
-    x, y = int(at["X"]), int(at["Y"])
-    xdotool("mousedown", "1")
-    time.sleep(0.1)
-    for dx, dy in offsets:
-        xdotool("mousemove", str(x + dx), str(y + dy))
-        time.sleep(pause)
-    xdotool("mouseup", "1")
-    time.sleep(0.3)
+    for dx, dy in moves:
+        xdotool("mousemove", str(at["X"] + dx), str(at["Y"] + dy))
+        time.sleep(0.05)
+    return code == 0 and xdotool("mouseup", "1")[0] == 0
 
 
 def position(window):
     """The window's top-left corner on the screen."""
-    _, out = xdotool("getwindowgeometry", "--shell", window)
-    at = dict(line.split("=") for line in out.split())
-    return int(at["X"]), int(at["Y"])
+    at = shell_values("getwindowgeometry", window)
+    return at["X"], at["Y"]
 
 
 def keys(window, *names):
