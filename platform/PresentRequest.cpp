@@ -19,12 +19,13 @@ CPresentListener::CPresentListener(const std::string& path, std::function<void()
     std::unique_ptr<GSocketAddress, CallRelease<g_object_unref>> address(
         g_unix_socket_address_new(m_path.c_str()));
     GError* error = nullptr;
-    if (!g_socket_listener_add_address(G_SOCKET_LISTENER(service.get()), address.get(),
-                                       G_SOCKET_TYPE_STREAM, G_SOCKET_PROTOCOL_DEFAULT, nullptr,
-                                       nullptr, &error)) {
+    const bool listening = g_socket_listener_add_address(
+        G_SOCKET_LISTENER(service.get()), address.get(), G_SOCKET_TYPE_STREAM,
+        G_SOCKET_PROTOCOL_DEFAULT, nullptr, nullptr, &error);
+    std::unique_ptr<GError, CallRelease<g_error_free>> failure(error);
+    if (!listening) {
         // The window works as before; a second start then only ends.
-        g_debug("no present requests at %s: %s", m_path.c_str(), error->message);
-        g_error_free(error);
+        g_debug("no present requests at %s: %s", m_path.c_str(), failure->message);
         return;
     }
     g_signal_connect(service.get(), "incoming", G_CALLBACK(&CPresentListener::OnIncoming), this);
