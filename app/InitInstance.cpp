@@ -2,14 +2,20 @@
 
 #include "app/BuildAppParams.h"
 #include "app/DownloaderApp.h"
+#include "platform/PresentRequest.h"
+#include "ui/DesktopSession.h"
 #include "ui/DownloaderDlg.h"
 
 bool CDownloaderApp::InitInstance() {
     std::string modulePath;
     BuildAppParams(*this, modulePath);
-    if (FindRunningInstance(m_pszAppName)) return false;  // refused silently
+    if (FindRunningInstance(m_pszAppName)) {
+        // Refused silently; the running window comes forward instead.
+        SendPresentRequest(PresentSocketPath(m_pszAppName));
+        return false;
+    }
 
-    if (!gtk_init_check(nullptr, nullptr)) {
+    if (!OpenDesktopSession()) {
         g_printerr("%s: cannot open a display\n", m_pszAppName.c_str());
         return false;
     }

@@ -35,6 +35,8 @@ int CAboutDlg::DoModal() {
     gtk_box_pack_start(GTK_BOX(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), row, TRUE, TRUE,
                        0);
     gtk_widget_show_all(dialog);
+    // Return, Space and Esc all close it; the focus starts on OK.
+    gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK));
 
     const int response = gtk_dialog_run(GTK_DIALOG(dialog));
     gtk_widget_destroy(dialog);

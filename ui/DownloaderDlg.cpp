@@ -4,6 +4,7 @@
 #include "base/StringTable.h"
 #include "platform/NetworkPresence.h"
 #include "ui/AboutDlg.h"
+#include "ui/PresentWindow.h"
 #include "ui/WindowShape.h"
 
 namespace {
@@ -56,6 +57,7 @@ void CDownloaderDlg::Create() {
     // its first script on.
     m_webHost = std::make_unique<CWebHost>(static_cast<CWebHostSite&>(*this));
     m_bridge = std::make_unique<CScriptBridge>(m_webHost->View());
+    m_titleBarDrag = std::make_unique<CTitleBarDrag>(GTK_WINDOW(m_window), m_webHost->Widget());
     gtk_container_add(GTK_CONTAINER(m_window), m_webHost->Widget());
     OnInitDialog();
     gtk_widget_show_all(m_window);
@@ -63,6 +65,11 @@ void CDownloaderDlg::Create() {
 
 void CDownloaderDlg::OnCreate() {
     m_windowTag.Set(m_app.appName);
+    if (m_windowTag.IsSet())
+        m_presentListener =
+            std::make_unique<CPresentListener>(PresentSocketPath(m_app.appName), [this] {
+                if (m_window) PresentWindow(GTK_WINDOW(m_window));
+            });
 }
 
 bool CDownloaderDlg::OnInitDialog() {
@@ -95,6 +102,7 @@ bool CDownloaderDlg::OnInitDialog() {
 }
 
 void CDownloaderDlg::OnDestroy() {
+    m_presentListener.reset();  // its socket goes before the tag that guards it
     if (m_windowTag.IsSet()) m_windowTag.Remove();
     m_window = nullptr;
     EndDialog(IDCANCEL);
@@ -149,20 +157,8 @@ std::string CDownloaderDlg::GetAppParams(const std::string& name) {
 }
 
 void CDownloaderDlg::MoveTitleBar(int, int) {
-    // The page's coordinates are not needed: the drag follows the pointer itself. It starts
-    // only while the button is still down, or a quick click would leave the window stuck to
-    // the pointer.
-    GdkWindow* window = m_window ? gtk_widget_get_window(m_window) : nullptr;
-    if (!window) return;
-    GdkDevice* pointer =
-        gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_window_get_display(window)));
-    GdkModifierType state{};
-    gdk_device_get_state(pointer, window, nullptr, &state);
-    if (!(state & GDK_BUTTON1_MASK)) return;
-    int rootX = 0;
-    int rootY = 0;
-    gdk_device_get_position(pointer, nullptr, &rootX, &rootY);
-    gtk_window_begin_move_drag(GTK_WINDOW(m_window), 1, rootX, rootY, GDK_CURRENT_TIME);
+    // The page's coordinates are not needed: the drag follows the pointer itself.
+    if (m_titleBarDrag) m_titleBarDrag->Arm();
 }
 
 void CDownloaderDlg::Retry() {
@@ -175,6 +171,9 @@ void CDownloaderDlg::MessageBox(const std::string& text, const std::string& capt
             gtk_message_dialog_new(GTK_WINDOW(m_window), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
                                    GTK_BUTTONS_OK, "%s", text.c_str());
         gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+        // Return, Space and Esc all answer it; the focus starts on OK.
+        gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+        gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(box), GTK_RESPONSE_OK));
         gtk_window_present(GTK_WINDOW(box));
         gtk_dialog_run(GTK_DIALOG(box));
         gtk_widget_destroy(box);

@@ -15,10 +15,12 @@
 #include "download/DownloadThread.h"
 #include "download/WorkerEvents.h"
 #include "download/WorkerHost.h"
+#include "platform/PresentRequest.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
 #include "ui/IconSet.h"
 #include "ui/ScriptBridge.h"
+#include "ui/TitleBarDrag.h"
 #include "ui/WebHost.h"
 #include "ui/WebHostSite.h"
 
@@ -101,7 +103,10 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     int m_result = IDCANCEL;
     WindowHandle m_queue;
     CWindowTag m_windowTag;
+    std::unique_ptr<CPresentListener> m_presentListener;  // while the tag is set
     std::unique_ptr<CWebHost> m_webHost;
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
+    // Watches m_webHost's view, so it goes first too.
+    std::unique_ptr<CTitleBarDrag> m_titleBarDrag;
     CWorkerThreads m_workers;
 };

@@ -3,6 +3,8 @@
 #
 #   build-jquery.sh OUTPUT WORK_DIR
 #
+# Also writes jQuery's licence notice as jquery-MIT-LICENSE.txt in OUTPUT's folder.
+#
 # The registry's jquery@1.5.1 tarball is a Node wrapper whose prebuilt file reports a later
 # pre-release, but it carries the 1.5.1 sources and their Makefile under package/jquery/.
 # We repeat that Makefile's concatenation here (no Node dependencies of the wrapper are
@@ -74,4 +76,6 @@ fi
 minifier/node_modules/.bin/uglifyjs jquery.js --no-module --compress --mangle --comments '/^!/' \
     --output jquery.min.js.tmp
 node "$here/check-jquery.js" jquery.min.js.tmp "$WANTED_VERSION"
+# The minified file keeps the short header; the full notice goes beside it for installation.
+cp "$src_root/MIT-LICENSE.txt" "$(dirname "$output")/jquery-MIT-LICENSE.txt"
 mv jquery.min.js.tmp "$output"

@@ -14,6 +14,8 @@ BOX_TITLE = "提示"
 # sit 16 pixels higher while the figures line is empty; y = 428 is on them either way.
 CANCEL_BUTTON = (575, 428)
 RETRY_BUTTON = (493, 428)
+CLOSE_BUTTON = (604, 15)  # the × at the title strip's right end
+TITLE_STRIP = (300, 15)  # the strip's empty middle
 
 
 def binary():
@@ -90,6 +92,48 @@ def click(window, x, y):
     code, _ = xdotool("mousemove", "--window", window, str(x), str(y))
     time.sleep(0.3)
     return code == 0 and xdotool("click", "1")[0] == 0
+
+
+def pointer_to(window, x, y):
+    """Moves the pointer onto (x, y) of window and lets the page see it arrive; the pointer's
+    place on the screen."""
+    xdotool("mousemove", "--window", window, str(x), str(y))
+    time.sleep(0.3)
+    return shell_values("getmouselocation")
+
+
+def shell_values(command, *args):
+    """The X=..., Y=... lines that an xdotool command prints with --shell, as numbers."""
+    _, out = xdotool(command, "--shell", *args)
+    return {k: int(v) for k, v in (line.split("=") for line in out.split()) if v.isdigit()}
+
+
+def press(window, x, y, hold, moves=()):
+    """A person's click: the button goes down on (x, y) of window, the pointer moves by each of
+    moves (offsets from that point, one each 50 ms), and the button comes up after hold
+    seconds."""
+    at = pointer_to(window, x, y)
+    code, _ = xdotool("mousedown", "1")
+    time.sleep(hold)
+    for dx, dy in moves:
+        xdotool("mousemove", str(at["X"] + dx), str(at["Y"] + dy))
+        time.sleep(0.05)
+    return code == 0 and xdotool("mouseup", "1")[0] == 0
+
+
+def position(window):
+    """The window's top-left corner on the screen."""
+    at = shell_values("getwindowgeometry", window)
+    return at["X"], at["Y"]
+
+
+def keys(window, *names):
+    """Gives window the keyboard focus, then types the keys one by one, as a person would."""
+    xdotool("windowfocus", "--sync", window)
+    time.sleep(0.2)
+    for name in names:
+        xdotool("key", name)
+        time.sleep(0.15)
 
 
 def dismiss_box(window):

@@ -12,5 +12,5 @@ void DrawProductEmblem(cairo_t* cr, double x, double y, double size);
 // The title-strip icon, 68 x 70, opaque on the page's face colour (it is stored as a bitmap).
 SurfacePtr DrawTitleIcon();
 
-// The window icon at size x size pixels, with alpha.
+// The application icon (window and desktop) at size x size pixels, with alpha.
 SurfacePtr DrawWindowIcon(int size);

@@ -1,5 +1,6 @@
 // Draws the page's pictures into the folder named on the command line:
-// bitmaps for the resources the page types "JPG", PNGs for the rest and the window icons.
+// bitmaps for the resources the page types "JPG", PNGs for the rest, and the application icon
+// in the sizes of the window (16, 32, 48) and of the desktop's menus and launchers (128, 256).
 
 #include <cairo.h>
 
@@ -38,7 +39,7 @@ int main(int argc, char** argv) {
         WritePng(DrawTopEdge().get(), folder + "edge-top.png");
         WritePng(DrawBottomEdge().get(), folder + "edge-bottom.png");
         WritePng(DrawButtonSprites().get(), folder + "sprites.png");
-        for (int size : {16, 32, 48})
+        for (int size : {16, 32, 48, 128, 256})
             WritePng(DrawWindowIcon(size).get(), folder + "icon-" + std::to_string(size) + ".png");
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s: %s\n", argv[0], error.what());
