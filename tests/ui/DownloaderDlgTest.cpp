@@ -87,7 +87,9 @@ TEST_F(DownloaderDlgTest, NumbersAreReadAtTheirWidths) {
     window->PostAndSettle(UpdateProgress{3221225472u, 42});
     EXPECT_EQ(Text("#aldownload"), "下载进度 3072.00M");
     window->PostAndSettle(UpdateFileSize{3221225472});
-    EXPECT_EQ(Text("#filesize"), "/-1024.00M");
+    EXPECT_EQ(Text("#filesize"), "/3072.00M");
+    window->PostAndSettle(UpdateProgress{0x100000000u + 1048576u, 99});
+    EXPECT_EQ(Text("#aldownload"), "下载进度 4097.00M");
     window->PostAndSettle(UpdateFileSize{1048576});
     EXPECT_EQ(Text("#filesize"), "/1.00M");
     window->PostAndSettle(UpdateSpeed{0});
