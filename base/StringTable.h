@@ -14,6 +14,7 @@ enum StringId : int {
     IDS_FILE_IN_USE = 203,      // %s: the installer's path
     IDS_CONNECT_FAILED = 204,   // the server gave no answer
     IDS_FILE_NOT_FOUND = 205,   // %s: the download address
+    IDS_DISK_FULL = 206,        // %s: what remains to download, e.g. "24.0 MB"
 };
 
 struct ResStringEntry {
@@ -33,4 +34,5 @@ inline constexpr ResStringEntry kStringTable[] = {
     {IDS_FILE_IN_USE, "写文件%s错误！\n文件正在使用中，请先关闭程序！"},
     {IDS_CONNECT_FAILED, "连接服务器失败！"},
     {IDS_FILE_NOT_FOUND, "%s:file not exist！"},
+    {IDS_DISK_FULL, "磁盘空间不足，需要 %s，请清理后重试！"},
 };

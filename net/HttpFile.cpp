@@ -253,3 +253,16 @@ NetResult CHttpFile::TransferError() const {
     return NetResult::Fail(NetFailure::Transfer,
                            *m_errorText ? m_errorText : curl_easy_strerror(m_result));
 }
+
+std::optional<long> CHttpFile::RetryAfterSeconds() const {
+    curl_off_t seconds = 0;
+    if (curl_easy_getinfo(m_easy.get(), CURLINFO_RETRY_AFTER, &seconds) != CURLE_OK || seconds <= 0)
+        return std::nullopt;
+    return static_cast<long>(std::min<curl_off_t>(seconds, 86400));
+}
+
+long CHttpFile::ConnectStatusCode() const {
+    long code = 0;
+    curl_easy_getinfo(m_easy.get(), CURLINFO_HTTP_CONNECTCODE, &code);
+    return code;
+}
