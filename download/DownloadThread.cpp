@@ -1,15 +1,40 @@
 #include "download/DownloadThread.h"
 
+#include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "base/DebugTrace.h"
 #include "base/ResString.h"
 #include "base/StringTable.h"
 #include "download/ExistingCopy.h"
+#include "download/RetryingDownload.h"
 #include "download/UpdateRequest.h"
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
 #include "net/Http.h"
+
+namespace {
+// The installer's own address, then its mirrors.
+std::vector<std::string> DownloadAddresses(const UpdateInfo& info) {
+    std::vector<std::string> addresses{info.url};
+    addresses.insert(addresses.end(), info.mirrors.begin(), info.mirrors.end());
+    return addresses;
+}
+
+RetryHooks RetryHooksOf(CWorkerHost& host, const std::atomic<int>& quit) {
+    auto random = std::make_shared<std::mt19937>(std::random_device{}());
+    return {quit, [&host] { return host.NetworkChangeCount(); },
+            [random] { return std::uniform_real_distribution<double>(-1.0, 1.0)(*random); }};
+}
+
+// The failure view's text: what the user can do about it.
+std::string FailureText(const CHttp& http) {
+    if (http.LastFacts().failure == NetFailure::NoSpace) return http.LastError();
+    return LoadResString(IDS_TRANSFER_FAILED);
+}
+}  // namespace
 
 unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     if (!param) return 0;
@@ -36,9 +61,11 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
 
     SendDetail(hwnd, DetailText(info));
     CWindowSink sink(hwnd);
-    const int done = http.DownHttpFile(&sink, info.url, appPath, info.sha256);
+    const int done = DownloadWithRetries(http, sink, hwnd, DownloadAddresses(info), appPath,
+                                         DownloadTarget{info.url, info.sha256, 0}, env.retry,
+                                         RetryHooksOf(*param, env.app.quit));
     // A closing window stops the transfer itself; anything else that leaves the file
-    // incomplete is shown, so the user can retry.
-    if (!done && !env.app.quit.load()) SendDownFail(hwnd, LoadResString(IDS_TRANSFER_FAILED));
+    // incomplete is shown once the tries are spent, so the user can retry.
+    if (!done && !env.app.quit.load()) SendDownFail(hwnd, FailureText(http));
     return 1;
 }

@@ -19,6 +19,9 @@ class CWorkerHost {
     virtual void MessageBox(const std::string& text, const std::string& caption,
                             unsigned style) = 0;
     virtual bool IsNetworkAlive() = 0;
+    // How many times the network monitor has reported a change of the network since the
+    // window opened; a worker waiting to try again stops waiting when it moves.
+    virtual unsigned NetworkChangeCount() { return 0; }
 
     // Runs on the worker: true when online; otherwise shows the failure box, sends the
     // failure text to the window and returns false.

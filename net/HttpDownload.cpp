@@ -4,6 +4,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 
@@ -24,9 +25,11 @@ constexpr char kFunction[] = "CHttp::DownHttpFile";
 // Without a validator of the server, the last bytes already on disk are asked for again and
 // compared: a server whose file changed sends other bytes there.
 constexpr std::uint64_t kOverlapBytes = 64 * 1024;
-// How often the data is synced and the record says how much of it is safe: often enough that
-// little is fetched twice after a power loss, rarely enough to cost next to nothing.
-constexpr std::uint64_t kSyncEveryBytes = 8 * 1024 * 1024;
+// How often the data is synced and the record says how much of it is safe: about once a
+// second, so that a power loss (or a killed program, whose partial is cut back the same way)
+// costs about a second of transfer, and rarely enough to cost next to nothing.
+constexpr std::chrono::milliseconds kSyncEvery{1000};
+constexpr std::uint64_t kSyncAtMostBytes = 64 * 1024 * 1024;
 // A request that keeps being answered with something unusable is given up.
 constexpr int kMaxRequests = 4;
 
@@ -146,8 +149,9 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
         if (status == 404) return NetResult::Fail(NetFailure::NotFound, url);
         const auto contentRange = m_pHttpFile->ResponseHeader("Content-Range");
         action = DecideResume(status, asked, contentRange);
-        const auto rangeTotal =
-            status == 206 && contentRange ? ContentRangeTotal(*contentRange) : std::nullopt;
+        // The total a 206 names; 0 when it names none.
+        const std::uint64_t rangeTotal =
+            status == 206 && contentRange ? ContentRangeTotal(*contentRange).value_or(0) : 0;
         const std::uint64_t knownSize = target.size ? target.size : record.size;
 
         bool restart = false;
@@ -170,8 +174,8 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
             if (!restart) return NetResult::Fail(NetFailure::Refused, std::to_string(status));
         } else if (action == ResumeAction::Refuse) {
             return NetResult::Fail(NetFailure::Refused, std::to_string(status));
-        } else if (action == ResumeAction::Append && rangeTotal &&
-                   ((knownSize && *rangeTotal != knownSize) || *rangeTotal < offset)) {
+        } else if (action == ResumeAction::Append && rangeTotal > 0 &&
+                   ((knownSize && rangeTotal != knownSize) || rangeTotal < offset)) {
             restart = true;  // the file there now has another size: not the partial's file
         } else if (action == ResumeAction::Append && overlap > 0) {
             if (NetResult r = ReadExactly(static_cast<std::size_t>(overlap), overlapBytes); !r.Ok())
@@ -257,6 +261,7 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
     std::uint64_t received = 0;
     std::uint64_t present = offset;
     std::uint64_t syncedAt = offset;
+    auto syncedWhen = std::chrono::steady_clock::now();
     std::size_t last = 0;
     bool bodyEnded = action == ResumeAction::AlreadyComplete;
     NetResult transfer;
@@ -278,8 +283,11 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
             }
             // What arrived before a failure stays in the partial file for the next attempt.
             if (!transfer.Ok() || last == 0) break;
-            if (present - syncedAt >= kSyncEveryBytes) {
+            if (present - syncedAt >= kSyncAtMostBytes ||
+                (present > syncedAt &&
+                 std::chrono::steady_clock::now() - syncedWhen >= kSyncEvery)) {
                 if (transfer = partial.Sync(); !transfer.Ok()) break;
+                syncedWhen = std::chrono::steady_clock::now();
                 record.synced = syncedAt = present;
                 if (transfer = SaveResumeRecord(recordPath, record); !transfer.Ok()) break;
             }

@@ -15,6 +15,7 @@
 #include "download/DownloadThread.h"
 #include "download/WorkerEvents.h"
 #include "download/WorkerHost.h"
+#include "platform/NetworkWatch.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
 #include "ui/IconSet.h"
@@ -68,6 +69,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     WindowHandle GetSafeHwnd() const override { return m_queue; }
     void MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
     bool IsNetworkAlive() override;
+    unsigned NetworkChangeCount() override { return m_networkWatch.Changes(); }
 
     GtkWidget* Widget() const { return m_window; }
     WebKitWebView* WebView() const { return m_webHost ? m_webHost->View() : nullptr; }
@@ -90,6 +92,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     LRESULT OnUpdateSpeed(const UpdateSpeed& speed);
     LRESULT OnShowDetail(const ShowDetail& detail);
     LRESULT OnShowDownFail(const ShowDownFail& failure);
+    LRESULT OnShowRetry(const ShowRetry& retry);
 
     AppState m_app;
     WorkerProc m_workerProc;
@@ -103,5 +106,6 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     CWindowTag m_windowTag;
     std::unique_ptr<CWebHost> m_webHost;
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
+    CNetworkWatch m_networkWatch;
     CWorkerThreads m_workers;
 };

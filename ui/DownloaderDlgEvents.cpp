@@ -19,7 +19,8 @@ LRESULT CDownloaderDlg::WindowProc(const WorkerEvent& event) {
                                  [this](const UpdateFileSize& e) { return OnUpdateFileSize(e); },
                                  [this](const UpdateSpeed& e) { return OnUpdateSpeed(e); },
                                  [this](const ShowDetail& e) { return OnShowDetail(e); },
-                                 [this](const ShowDownFail& e) { return OnShowDownFail(e); }},
+                                 [this](const ShowDownFail& e) { return OnShowDownFail(e); },
+                                 [this](const ShowRetry& e) { return OnShowRetry(e); }},
                       event);
 }
 
@@ -54,5 +55,10 @@ LRESULT CDownloaderDlg::OnShowDetail(const ShowDetail& detail) {
 
 LRESULT CDownloaderDlg::OnShowDownFail(const ShowDownFail& failure) {
     InvokeScript("jsShowDownFail", {failure.text});
+    return 1;
+}
+
+LRESULT CDownloaderDlg::OnShowRetry(const ShowRetry& retry) {
+    InvokeScript("jsShowRetry", {retry.text});
     return 1;
 }

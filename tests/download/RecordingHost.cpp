@@ -67,6 +67,9 @@ LRESULT CRecordingHost::Handle(const WorkerEvent& event) {
                 Record("downfail " + e.text);
             }
             break;
+        case WM_SHOW_RETRY:
+            Record("retry " + e.text);
+            break;
     }
     return 0;
 }

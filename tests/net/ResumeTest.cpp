@@ -213,9 +213,10 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     });
     const std::string destination = Path("setup.exe");
     std::atomic<int> firstResult{-1};
+    EventRecorder firstEvents;
     std::thread first([&] {
         CHttp http = NewHttp();
-        firstResult = http.DownHttpFile(nullptr, server.Url("/f"), destination);
+        firstResult = http.DownHttpFile(&firstEvents.Sink(), server.Url("/f"), destination);
     });
     // The first one holds the partial file before it sends its request.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -230,6 +231,14 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     EXPECT_TRUE(events.Pump().empty());
     EXPECT_EQ(server.RequestCount(), 1u);  // the second one sent nothing
 
+    // The first one stops once it has what the server sends before stalling.
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        firstEvents.Pump();
+        const auto progress = firstEvents.Of(WM_UPDATE_PROGRESS);
+        if (!progress.empty() && progress.back().wParam == 10000) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     m_quit = 1;
     first.join();
     EXPECT_EQ(firstResult, 0);

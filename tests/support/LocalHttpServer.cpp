@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -134,7 +135,14 @@ bool SendPiece(LocalHttpServer& owner, const ServedFile& file, std::size_t offse
 void ServeFile(LocalHttpServer& owner, httplib::Server& server, const std::string& path,
                ServedFile served) {
     auto file = std::make_shared<const ServedFile>(std::move(served));
-    server.Get(path, [&owner, file](const httplib::Request& req, httplib::Response& res) {
+    auto requests = std::make_shared<std::atomic<int>>(0);
+    server.Get(path, [&owner, file, requests](const httplib::Request& req, httplib::Response& res) {
+        const int seen = requests->fetch_add(1);
+        if ((file->laterStatus && seen > 0) || (file->firstStatus && seen == 0)) {
+            res.status = seen > 0 ? file->laterStatus : file->firstStatus;
+            if (file->retryAfter) res.set_header("Retry-After", std::to_string(*file->retryAfter));
+            return;
+        }
         const std::size_t size = file->content.size();
         std::size_t offset = 0;
         auto start = RangeStart(req.get_header_value("Range"));

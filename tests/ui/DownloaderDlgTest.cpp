@@ -73,6 +73,14 @@ TEST_F(DownloaderDlgTest, FiguresLineShowsProgressSizeAndSpeed) {
     EXPECT_EQ(Text(".download_info"), "下载进度 12.34M/56.78M,下载速度 123.00 KB/s");
 }
 
+TEST_F(DownloaderDlgTest, ARetryIsAnnouncedInTheProgressLineAsText) {
+    window->PostAndSettle(UpdateFileSize{1048576});
+    window->PostAndSettle(ShowRetry{"连接中断，3 秒后重试（第 2/5 次）<b>"});
+    EXPECT_EQ(Text(".download_info"), "/1.00M，连接中断，3 秒后重试（第 2/5 次）<b>");
+    EXPECT_TRUE(Shown("download_details"));
+    EXPECT_FALSE(Shown("retry"));
+}
+
 TEST_F(DownloaderDlgTest, ProgressBarRunsFromEmptyToTheFullTrack) {
     const std::string width = "document.getElementById('Progressbar').offsetWidth";
     window->PostAndSettle(UpdateProgress{0, 0});
