@@ -15,6 +15,7 @@ enum StringId : int {
     IDS_CONNECT_FAILED = 204,   // the server gave no answer
     IDS_FILE_NOT_FOUND = 205,   // %s: the download address
     IDS_DISK_FULL = 206,        // %s: what remains to download, e.g. "24.0 MB"
+    IDS_OPEN_FAILED = 207,      // no program could open the installer; its place follows
 };
 
 struct ResStringEntry {
@@ -35,4 +36,5 @@ inline constexpr ResStringEntry kStringTable[] = {
     {IDS_CONNECT_FAILED, "连接服务器失败！"},
     {IDS_FILE_NOT_FOUND, "%s:file not exist！"},
     {IDS_DISK_FULL, "磁盘空间不足，需要 %s，请清理后重试！"},
+    {IDS_OPEN_FAILED, "无法自动打开安装程序，请手动运行。"},
 };

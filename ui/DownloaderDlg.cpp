@@ -4,6 +4,7 @@
 #include "base/StringTable.h"
 #include "platform/NetworkPresence.h"
 #include "ui/AboutDlg.h"
+#include "ui/NoticeBox.h"
 #include "ui/WindowShape.h"
 
 namespace {
@@ -170,15 +171,7 @@ void CDownloaderDlg::Retry() {
 }
 
 void CDownloaderDlg::MessageBox(const std::string& text, const std::string& caption, unsigned) {
-    m_queue->Call([&] {
-        GtkWidget* box =
-            gtk_message_dialog_new(GTK_WINDOW(m_window), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
-                                   GTK_BUTTONS_OK, "%s", text.c_str());
-        gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
-        gtk_window_present(GTK_WINDOW(box));
-        gtk_dialog_run(GTK_DIALOG(box));
-        gtk_widget_destroy(box);
-    });
+    m_queue->Call([&] { ShowNoticeBox(m_window, text, caption); });
 }
 
 bool CDownloaderDlg::IsNetworkAlive() {

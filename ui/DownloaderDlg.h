@@ -16,6 +16,7 @@
 #include "download/WorkerEvents.h"
 #include "download/WorkerHost.h"
 #include "platform/NetworkWatch.h"
+#include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
 #include "ui/IconSet.h"
@@ -107,5 +108,6 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     std::unique_ptr<CWebHost> m_webHost;
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
     CNetworkWatch m_networkWatch;
+    std::unique_ptr<CShellOpenWatch> m_opener;  // the installer's xdg-open, until it answers
     CWorkerThreads m_workers;
 };

@@ -24,6 +24,19 @@ class FullRuns(E2ETestCase):
         self.assertIsNone(download["range"], "a fresh download asks for the whole file")
         self.assertTrue(download["complete"])
 
+    def test_an_installer_nothing_can_open_is_shown_with_its_place(self):
+        self.sandbox.opener_answers(3)  # xdg-open: no handler for an .exe
+        self.start_demo()
+        run = self.start_program()
+        box = run.wait_window(program.BOX_TITLE)
+        self.assertTrue(box, "no message box:\n" + run.text_output())
+        self.assertTrue(run.alive(), "the window closed without saying why")
+        peers_opened = self.sandbox.opened()
+        self.assertEqual(len(peers_opened), 1)
+        program.dismiss_box(box[0])
+        self.assertEqual(run.wait(10), 0, "the window did not close after the box")
+        self.assert_installed()
+
     def test_outside_server_nginx_run(self):
         nginx = Nginx(self.sandbox.root, self.installer, self.installer_sha, VERSION)
         self.addCleanup(nginx.stop)

@@ -5,6 +5,7 @@
 
 #include "ui/EventTexts.h"
 #include "ui/MenuText.h"
+#include "ui/NoticeBox.h"
 #include "ui/ResUri.h"
 #include "ui/ScriptCall.h"
 #include "ui/WindowShape.h"
@@ -63,6 +64,12 @@ TEST(EventTexts, CompleteFromOneHundredPercentOn) {
     EXPECT_TRUE(IsCompleteProgress(250));
     EXPECT_FALSE(IsCompleteProgress(-1));
     EXPECT_FALSE(IsCompleteProgress(0x100000000 + 5));  // low 32 bits: 5
+}
+
+TEST(OpenFailedText, NamesTheFolderAndTheFile) {
+    EXPECT_EQ(OpenFailedText("/home/u/.cache/downloader//myvelmora_setup2.0.exe"),
+              "无法自动打开安装程序，请手动运行。\n文件夹：/home/u/.cache/downloader\n"
+              "文件名：myvelmora_setup2.0.exe");
 }
 
 TEST(ResUri, ReadsTheIdFromTheFragment) {
