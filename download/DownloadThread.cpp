@@ -1,5 +1,6 @@
 #include "download/DownloadThread.h"
 
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -10,6 +11,7 @@
 #include "base/StringTable.h"
 #include "download/ExistingCopy.h"
 #include "download/RetryingDownload.h"
+#include "download/UnsharedFileSize.h"
 #include "download/UpdateRequest.h"
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
@@ -27,6 +29,17 @@ RetryHooks RetryHooksOf(CWorkerHost& host, const std::atomic<int>& quit) {
     auto random = std::make_shared<std::mt19937>(std::random_device{}());
     return {quit, [&host] { return host.NetworkChangeCount(); },
             [random] { return std::uniform_real_distribution<double>(-1.0, 1.0)(*random); }};
+}
+
+// What is left to fetch: the installer's size less the partial file. Asked of the server only
+// on a metered network, where the answer matters.
+std::function<std::uint64_t()> RemainingBytes(CHttp& http, const UpdateInfo& info,
+                                              const std::string& appPath) {
+    return [&http, &info, appPath] {
+        const auto size = static_cast<std::uint64_t>(http.GetHttpFileSize(info.url));
+        const std::uint64_t present = UnsharedFileSize(appPath + ".df");
+        return size > present ? size - present : 0;
+    };
 }
 
 // The failure view's text: what the user can do about it.
@@ -60,6 +73,10 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     }
 
     SendDetail(hwnd, DetailText(info));
+    if (!param->ConfirmMeteredDownload(RemainingBytes(http, info, appPath))) {
+        if (!env.app.quit.load()) SendDownFail(hwnd, LoadResString(IDS_TRANSFER_FAILED));
+        return 1;
+    }
     CWindowSink sink(hwnd);
     const int done = DownloadWithRetries(http, sink, hwnd, DownloadAddresses(info), appPath,
                                          DownloadTarget{info.url, info.sha256, 0}, env.retry,

@@ -3,6 +3,7 @@
 #include "base/ResString.h"
 #include "base/StringTable.h"
 #include "platform/NetworkPresence.h"
+#include "platform/NetworkWatch.h"
 #include "ui/AboutDlg.h"
 #include "ui/NoticeBox.h"
 #include "ui/WindowShape.h"
@@ -172,6 +173,17 @@ void CDownloaderDlg::Retry() {
 
 void CDownloaderDlg::MessageBox(const std::string& text, const std::string& caption, unsigned) {
     m_queue->Call([&] { ShowNoticeBox(m_window, text, caption); });
+}
+
+bool CDownloaderDlg::AskOkCancel(const std::string& text, const std::string& caption) {
+    bool ok = false;
+    // A window that is gone answers at once, and as Cancel.
+    m_queue->Call([&] { ok = AskOkCancelBox(m_window, text, caption); });
+    return ok;
+}
+
+bool CDownloaderDlg::IsNetworkMetered() {
+    return ::IsNetworkMetered();
 }
 
 bool CDownloaderDlg::IsNetworkAlive() {

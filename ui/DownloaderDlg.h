@@ -71,6 +71,8 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     void MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
     bool IsNetworkAlive() override;
     unsigned NetworkChangeCount() override { return m_networkWatch.Changes(); }
+    bool IsNetworkMetered() override;
+    bool AskOkCancel(const std::string& text, const std::string& caption) override;
 
     GtkWidget* Widget() const { return m_window; }
     WebKitWebView* WebView() const { return m_webHost ? m_webHost->View() : nullptr; }

@@ -520,6 +520,35 @@ TEST_F(DownloadThreadRun, TheNetworkComingBackEndsTheWait) {
     EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
 }
 
+TEST_F(DownloadThreadRun, AMeteredNetworkAsksOnceBeforeALargeDownload) {
+    const std::string large = MakeInstaller(11 * 1024 * 1024);
+    ServeInstaller(ServedFile{.content = large, .pieceBytes = 1024 * 1024});
+    ServeReply(ReplyFor("2.0"));
+    CRecordingHost host{m_app.params};
+    host.SetMetered(true, /*answer=*/false);
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_EQ(host.Events(),
+              (std::vector<std::string>{DetailFor("2.0"),
+                                        "ask 提示: 当前为按流量计费的网络，继续下载 11.0 MB 吗？",
+                                        Failure()}));
+    EXPECT_EQ(RequestsTo(*m_web, kInstallerPath).size(), 1u);  // the size; no transfer
+    // Retry on the same window goes ahead without asking again.
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_EQ(ReadFile(InstallerPath()), large);
+    const auto events = host.Events();
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const std::string& e) { return e.rfind("ask ", 0) == 0; }),
+              1);
+}
+
+TEST_F(DownloadThreadRun, AMeteredNetworkDoesNotAskForASmallDownload) {
+    ServeReply(ReplyFor("2.0"));
+    CRecordingHost host{m_app.params};
+    host.SetMetered(true, /*answer=*/false);
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_EQ(Milestones(host.Events()), Downloaded(DetailFor("2.0")));
+}
+
 TEST_F(DownloadThreadRun, AMirrorServesTheFileWhenTheMainHostIsDown) {
     // A port nobody listens on: bound, then closed.
     const std::string deadUrl = [] {

@@ -28,6 +28,14 @@ class CRecordingHost : public CWorkerHost {
     void MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
     bool IsNetworkAlive() override { return m_online; }
     unsigned NetworkChangeCount() override { return m_networkChanges.load(); }
+    bool IsNetworkMetered() override { return m_metered; }
+    // Recorded as "ask <caption>: <text>"; answered with what SetMetered() says.
+    bool AskOkCancel(const std::string& text, const std::string& caption) override;
+    // A metered network, and the user's answer to the question it brings.
+    void SetMetered(bool metered, bool answer) {
+        m_metered = metered;
+        m_answer = answer;
+    }
     // As the network monitor does when the network comes back.
     void ReportNetworkBack() { ++m_networkChanges; }
 
@@ -57,6 +65,8 @@ class CRecordingHost : public CWorkerHost {
     WindowHandle m_queue;
     std::atomic<bool> m_stopping{false};
     std::atomic<unsigned> m_networkChanges{0};
+    bool m_metered = false;
+    bool m_answer = true;
     std::thread m_pump;
 
     std::mutex m_mutex;
