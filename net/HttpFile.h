@@ -66,7 +66,7 @@ class CHttpFile {
   private:
     static std::size_t OnWrite(char* data, std::size_t one, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t one, std::size_t count, void* self);
-    bool IsFinalResponse(long code) const;
+    bool IsFinalResponse(long code);
     void TakeSpare();
     NetResult Perform();
     NetResult WaitForNetwork();
@@ -85,6 +85,7 @@ class CHttpFile {
     CURLcode m_result = CURLE_OK;
     bool m_paused = false;
     bool m_stopped = false;
+    bool m_proxyAsked = false;  // a proxy has asked for credentials once
 
     // The caller's buffer during a Read.
     char* m_dst = nullptr;
