@@ -1,5 +1,6 @@
 #include "download/DownloadThread.h"
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <random>
@@ -10,6 +11,7 @@
 #include "base/ResString.h"
 #include "base/StringTable.h"
 #include "download/ExistingCopy.h"
+#include "download/Housekeeping.h"
 #include "download/RetryingDownload.h"
 #include "download/UnsharedFileSize.h"
 #include "download/UpdateRequest.h"
@@ -65,6 +67,8 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     // is complete.
     const std::string appPath = params.Get("AppTmpPath") + InstallerFileName(info);
     params.Set("AppPath", appPath);
+    RemoveStaleDownloads(params.Get("AppTmpPath"), InstallerFileName(info).substr(1),
+                         std::chrono::system_clock::now());
 
     const WindowHandle hwnd = param->GetSafeHwnd();
     if (const auto completeSize = FindCompleteCopy(http, info, appPath)) {

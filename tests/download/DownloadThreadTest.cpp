@@ -549,6 +549,42 @@ TEST_F(DownloadThreadRun, AMeteredNetworkDoesNotAskForASmallDownload) {
     EXPECT_EQ(Milestones(host.Events()), Downloaded(DetailFor("2.0")));
 }
 
+TEST_F(DownloadThreadRun, OldDownloadsOfOtherVersionsAreRemovedAndNothingElse) {
+    struct Planted {
+        std::string name;
+        int ageDays;
+        bool kept;
+    };
+    const std::vector<Planted> planted = {
+        {"myvelmora_setup1.0.exe", 31, false},
+        {"myvelmora_setup1.0.exe.df", 31, false},
+        {"myvelmora_setup1.0.exe.df.meta", 31, false},
+        {"myvelmora_setup1.0.exe.meta", 31, false},
+        {"myvelmora_setup1.5.exe", 29, true},     // younger than 30 days
+        {"myvelmora_setup2.0.exe.df", 40, true},  // this version's partial: resumed
+        {"log2026-01", 400, true},
+        {"notes.exe", 400, true},
+        {"myvelmora_setup1.0.exe.bak", 400, true},
+    };
+    for (const Planted& p : planted) {
+        const std::string path = m_tmp / p.name;
+        WriteFile(path, p.name == "myvelmora_setup2.0.exe.df" ? m_installer.substr(0, 100) : "x");
+        const auto when = std::chrono::system_clock::now() - std::chrono::hours(24 * p.ageDays);
+        const timespec times[2] = {{std::chrono::system_clock::to_time_t(when), 0},
+                                   {std::chrono::system_clock::to_time_t(when), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    ServeReply(ReplyFor("2.0"));
+    CRecordingHost host{m_app.params};
+    EXPECT_EQ(Run(host), 1u);
+    for (const Planted& p : planted) {
+        if (p.name != "myvelmora_setup2.0.exe.df") {
+            EXPECT_EQ(FileExists(m_tmp / p.name), p.kept) << p.name;
+        }
+    }
+    EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
+}
+
 TEST_F(DownloadThreadRun, AMirrorServesTheFileWhenTheMainHostIsDown) {
     // A port nobody listens on: bound, then closed.
     const std::string deadUrl = [] {
