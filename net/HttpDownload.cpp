@@ -108,7 +108,8 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
     // whatever the overlap check confirms.
     ResumeRecord record = ResumeRecord::For(target);
     bool discard = false;  // the partial is emptied once a usable answer is in
-    if (const auto loaded = LoadResumeRecord(recordPath); loaded && loaded->IsFor(target)) {
+    const auto loaded = LoadResumeRecord(recordPath);
+    if (loaded && loaded->IsFor(target)) {
         record = *loaded;
         if (record.sha256.empty()) record.sha256 = target.sha256;
         if (record.size == 0) record.size = target.size;
@@ -246,9 +247,13 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
             record.validators.erase(host);
     }
     if (m_nTotalSize > 0 && announced >= 0) record.size = m_nTotalSize;
-    if (NetResult r = partial.Sync(); !r.Ok()) return r;
     record.synced = offset;
-    if (NetResult r = SaveResumeRecord(recordPath, record); !r.Ok()) return r;
+    // Written before any new byte, unless the record on disk already says all of it (a retry
+    // that continues where the last attempt ended): syncing costs a disk round trip.
+    if (!loaded || !(record == *loaded)) {
+        if (NetResult r = partial.Sync(); !r.Ok()) return r;
+        if (NetResult r = SaveResumeRecord(recordPath, record); !r.Ok()) return r;
+    }
 
     if (m_nTotalSize > offset) {
         const std::uint64_t remaining = m_nTotalSize - offset;
@@ -298,7 +303,7 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
     // that is less than was received.
     const NetResult synced = partial.Sync();
     std::uint64_t onDisk = 0;
-    if (partial.Length(onDisk).Ok() && synced.Ok()) {
+    if (partial.Length(onDisk).Ok() && synced.Ok() && std::min(onDisk, present) != record.synced) {
         record.synced = std::min(onDisk, present);
         static_cast<void>(SaveResumeRecord(recordPath, record));
     }

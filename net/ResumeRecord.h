@@ -38,6 +38,8 @@ struct ResumeRecord {
 
     // The If-Range value for host, if a validator is known.
     std::optional<std::string> IfRangeFor(const std::string& host) const;
+
+    bool operator==(const ResumeRecord&) const = default;
 };
 
 // The record's path beside a partial or complete file.
