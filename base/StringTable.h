@@ -14,6 +14,9 @@ enum StringId : int {
     IDS_FILE_IN_USE = 203,      // %s: the installer's path
     IDS_CONNECT_FAILED = 204,   // the server gave no answer
     IDS_FILE_NOT_FOUND = 205,   // %s: the download address
+    IDS_DISK_FULL = 206,        // %s: what remains to download, e.g. "24.0 MB"
+    IDS_OPEN_FAILED = 207,      // no program could open the installer; its place follows
+    IDS_METERED_ASK = 208,      // %s: what remains to download, e.g. "24.0 MB"
 };
 
 struct ResStringEntry {
@@ -33,4 +36,7 @@ inline constexpr ResStringEntry kStringTable[] = {
     {IDS_FILE_IN_USE, "写文件%s错误！\n文件正在使用中，请先关闭程序！"},
     {IDS_CONNECT_FAILED, "连接服务器失败！"},
     {IDS_FILE_NOT_FOUND, "%s:file not exist！"},
+    {IDS_DISK_FULL, "磁盘空间不足，需要 %s，请清理后重试！"},
+    {IDS_OPEN_FAILED, "无法自动打开安装程序，请手动运行。"},
+    {IDS_METERED_ASK, "当前为按流量计费的网络，继续下载 %s 吗？"},
 };

@@ -1,15 +1,55 @@
 #include "download/DownloadThread.h"
 
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "base/DebugTrace.h"
 #include "base/ResString.h"
 #include "base/StringTable.h"
 #include "download/ExistingCopy.h"
+#include "download/Housekeeping.h"
+#include "download/RetryingDownload.h"
+#include "download/UnsharedFileSize.h"
 #include "download/UpdateRequest.h"
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
 #include "net/Http.h"
+
+namespace {
+// The installer's own address, then its mirrors.
+std::vector<std::string> DownloadAddresses(const UpdateInfo& info) {
+    std::vector<std::string> addresses{info.url};
+    addresses.insert(addresses.end(), info.mirrors.begin(), info.mirrors.end());
+    return addresses;
+}
+
+RetryHooks RetryHooksOf(CWorkerHost& host, const std::atomic<int>& quit) {
+    auto random = std::make_shared<std::mt19937>(std::random_device{}());
+    return {quit, [&host] { return host.NetworkChangeCount(); },
+            [random] { return std::uniform_real_distribution<double>(-1.0, 1.0)(*random); }};
+}
+
+// What is left to fetch: the installer's size less the partial file. Asked of the server only
+// on a metered network, where the answer matters.
+std::function<std::uint64_t()> RemainingBytes(CHttp& http, const UpdateInfo& info,
+                                              const std::string& appPath) {
+    return [&http, &info, appPath] {
+        const auto size = static_cast<std::uint64_t>(http.GetHttpFileSize(info.url));
+        const std::uint64_t present = UnsharedFileSize(appPath + ".df");
+        return size > present ? size - present : 0;
+    };
+}
+
+// The failure view's text: what the user can do about it.
+std::string FailureText(const CHttp& http) {
+    if (http.LastFacts().failure == NetFailure::NoSpace) return http.LastError();
+    return LoadResString(IDS_TRANSFER_FAILED);
+}
+}  // namespace
 
 unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     if (!param) return 0;
@@ -27,6 +67,8 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     // is complete.
     const std::string appPath = params.Get("AppTmpPath") + InstallerFileName(info);
     params.Set("AppPath", appPath);
+    RemoveStaleDownloads(params.Get("AppTmpPath"), InstallerFileName(info).substr(1),
+                         std::chrono::system_clock::now());
 
     const WindowHandle hwnd = param->GetSafeHwnd();
     if (const auto completeSize = FindCompleteCopy(http, info, appPath)) {
@@ -35,10 +77,16 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     }
 
     SendDetail(hwnd, DetailText(info));
+    if (!param->ConfirmMeteredDownload(RemainingBytes(http, info, appPath))) {
+        if (!env.app.quit.load()) SendDownFail(hwnd, LoadResString(IDS_TRANSFER_FAILED));
+        return 1;
+    }
     CWindowSink sink(hwnd);
-    const int done = http.DownHttpFile(&sink, info.url, appPath, info.sha256);
+    const int done = DownloadWithRetries(http, sink, hwnd, DownloadAddresses(info), appPath,
+                                         DownloadTarget{info.url, info.sha256, 0}, env.retry,
+                                         RetryHooksOf(*param, env.app.quit));
     // A closing window stops the transfer itself; anything else that leaves the file
-    // incomplete is shown, so the user can retry.
-    if (!done && !env.app.quit.load()) SendDownFail(hwnd, LoadResString(IDS_TRANSFER_FAILED));
+    // incomplete is shown once the tries are spent, so the user can retry.
+    if (!done && !env.app.quit.load()) SendDownFail(hwnd, FailureText(http));
     return 1;
 }

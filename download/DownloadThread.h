@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/AppState.h"
+#include "download/RetryPolicy.h"
 #include "download/UpdateInfo.h"
 #include "download/WorkerHost.h"
 
@@ -19,6 +20,7 @@ struct UpdateEndpoints {
 struct WorkerEnvironment {
     AppState app;
     UpdateEndpoints endpoints;
+    RetrySettings retry = {};  // tests shorten the pauses
 };
 
 // The thread procedure. 0 without a host or when the network check fails, 1 otherwise.

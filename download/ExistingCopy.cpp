@@ -9,6 +9,12 @@
 std::optional<std::uint64_t> FindCompleteCopy(CHttp& http, const UpdateInfo& info,
                                               const std::string& path) {
     if (::access(path.c_str(), F_OK) != 0) return std::nullopt;
+    // Without a digest only the server can vouch for the copy: its validator and last bytes.
+    if (info.sha256.empty()) {
+        const std::uint64_t size = UnsharedFileSize(path);
+        if (size == 0 || !http.ConfirmCopy(info.url, path)) return std::nullopt;
+        return size;
+    }
     const auto remoteSize = static_cast<std::uint64_t>(http.GetHttpFileSize(info.url));
     const std::uint64_t localSize = UnsharedFileSize(path);
     // An empty file is never an installer, whatever the server says.

@@ -52,6 +52,24 @@ std::string WriteCompact(const Json::Value& document) {
     return writer.write(document);
 }
 #pragma GCC diagnostic pop
+
+// "mirrors": the strings of the list that are http(s) addresses; anything else is ignored,
+// and a list longer than kMaxMirrors is cut there.
+constexpr std::size_t kMaxMirrors = 8;
+std::vector<std::string> MirrorsOf(const Json::Value& root) {
+    std::vector<std::string> mirrors;
+    const Json::Value* list = root.isObject() ? root.find("mirrors", "mirrors" + 7) : nullptr;
+    if (!list || !list->isArray()) return mirrors;
+    for (const Json::Value& entry : *list) {
+        if (mirrors.size() == kMaxMirrors) break;
+        if (!entry.isString()) continue;
+        std::string address = entry.asString();
+        if (address.find('\0') == std::string::npos &&
+            (address.rfind("http://", 0) == 0 || address.rfind("https://", 0) == 0))
+            mirrors.push_back(std::move(address));
+    }
+    return mirrors;
+}
 }  // namespace
 
 std::string UpdateInfoUrl(const std::string& version, const std::string& channel,
@@ -78,6 +96,7 @@ UpdateInfo ParseUpdateInfo(const std::string& reply, const std::string& defaultU
         std::string digest = TextMember(root, "sha256");
         if (IsSha256Hex(digest)) info.sha256 = std::move(digest);
     }
+    info.mirrors = MirrorsOf(root);
     return info;
 }
 

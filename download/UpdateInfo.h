@@ -6,6 +6,7 @@
 #include <json/value.h>
 
 #include <string>
+#include <vector>
 
 // host[:port] of the maker's update-information service, compiled in.
 extern const std::string g_strUpdateHost;
@@ -18,10 +19,11 @@ std::string UpdateInfoUrl(const std::string& version, const std::string& channel
                           const std::string& host = g_strUpdateHost);
 
 struct UpdateInfo {
-    bool parsed = false;   // the reply parsed and its members have the expected types
-    std::string url;       // address of the installer
-    std::string version;   // version label as the service gave it; empty when not given
-    std::string sha256;    // expected digest of the installer (64 hex digits), or empty
+    bool parsed = false;               // the reply parsed and its members have the expected types
+    std::string url;                   // address of the installer
+    std::string version;               // version label as the service gave it; empty when not given
+    std::string sha256;                // expected digest of the installer (64 hex digits), or empty
+    std::vector<std::string> mirrors;  // further http(s) addresses of the same installer
     Json::Value document;  // the reply as far as the parser got; null for an empty reply
 };
 

@@ -18,6 +18,7 @@ enum WorkerMessage : unsigned {
     WM_UPDATE_FILESIZE = 1284,
     WM_UPDATE_PROGRESS = 1285,
     WM_SHOW_MESSAGE = 1286,
+    WM_SHOW_RETRY = 1287,
 };
 enum ShowMessageKind : unsigned { SHOW_DETAIL = 0, SHOW_DOWNFAIL = 1 };
 
@@ -45,8 +46,13 @@ struct ShowDownFail {
     std::string text;
 };
 
+// A transfer failed and is tried again after a pause: the page's progress line says so.
+struct ShowRetry {
+    std::string text;
+};
+
 using WorkerEvent =
-    std::variant<UpdateSpeed, UpdateFileSize, UpdateProgress, ShowDetail, ShowDownFail>;
+    std::variant<UpdateSpeed, UpdateFileSize, UpdateProgress, ShowDetail, ShowDownFail, ShowRetry>;
 using CWorkerEventQueue = CMessageQueue<WorkerEvent>;
 
 // The "window handle" that workers hold: the queue outlives the window, so a late post is

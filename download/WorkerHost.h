@@ -3,6 +3,8 @@
 // and the network-presence answer. The download window provides it; tests provide a recording
 // one with a scripted network answer.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "download/WorkerEvents.h"
@@ -19,8 +21,22 @@ class CWorkerHost {
     virtual void MessageBox(const std::string& text, const std::string& caption,
                             unsigned style) = 0;
     virtual bool IsNetworkAlive() = 0;
+    // How many times the network monitor has reported a change of the network since the
+    // window opened; a worker waiting to try again stops waiting when it moves.
+    virtual unsigned NetworkChangeCount() { return 0; }
+    // Whether the connection is charged by the byte.
+    virtual bool IsNetworkMetered() { return false; }
+    // A modal box with OK and Cancel; true for OK. Closing the window answers Cancel.
+    virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
 
     // Runs on the worker: true when online; otherwise shows the failure box, sends the
     // failure text to the window and returns false.
     bool CheckNetwork();
+    // Runs on the worker before a transfer: on a metered network with more than 10 MB to
+    // fetch (remaining() tells, asked only then), asks the user once per window; true to go
+    // ahead. After one answer, later runs (Retry) go ahead without asking.
+    bool ConfirmMeteredDownload(const std::function<std::uint64_t()>& remaining);
+
+  private:
+    bool m_meteredAsked = false;
 };

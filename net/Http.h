@@ -8,14 +8,18 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "net/HttpConnection.h"
 #include "net/HttpFile.h"
 #include "net/InternetSession.h"
 #include "net/NetResult.h"
+#include "net/ResumeRecord.h"
+#include "net/TransferFacts.h"
 #include "net/TransferSink.h"
 #include "net/UrlParts.h"
 
@@ -47,10 +51,25 @@ class CHttp {
     // digest matches. 1 when the file is complete and in place, 0 otherwise (see LastError()).
     int DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
                      const std::string& expectedSha256 = {});
+    // The same for target fetched from url (its main address or a mirror). The partial file
+    // keeps a record beside it (ResumeRecord.h) so that it is only ever resumed with bytes of
+    // the same file: a partial of another file, or one the server no longer vouches for,
+    // starts again from its first byte.
+    int DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
+                     const DownloadTarget& target);
+    // Whether the complete file at path is still the one at url: the server still vouches for
+    // the validator recorded with it, and the last 64 KiB it sends are those on disk. False
+    // when it cannot be told (then the file is fetched again).
+    bool ConfirmCopy(const std::string& url, const std::string& path);
     // Closes and frees the current request and connection.
     void Clean();
 
     const std::string& LastError() const { return m_strError; }
+    // What the last DownHttpFile ran into, for deciding whether to try again.
+    const TransferFacts& LastFacts() const { return m_facts; }
+    // Free bytes on the file system of a path; tests hand in a small disk.
+    using FreeSpaceProbe = std::function<std::optional<std::uint64_t>(const std::string& path)>;
+    void SetFreeSpaceProbe(FreeSpaceProbe probe) { m_freeSpace = std::move(probe); }
     // Size of the file the last DownHttpFile expected: bytes on disk plus the announced length.
     std::uint64_t TotalSize() const { return m_nTotalSize; }
     // Time limits of later transfers; tests shorten them. Takes effect when the session is
@@ -62,7 +81,10 @@ class CHttp {
     // Opens the connection and a request for url's parts, releasing any held before.
     void OpenRequest(const CUrlParts& parts, HttpVerb verb);
     NetResult Download(ITransferSink* sink, const CUrlParts& parts, const std::string& url,
-                       const std::string& destination, const std::string& expectedSha256);
+                       const std::string& destination, const DownloadTarget& target);
+    // Reads exactly size body bytes of the current answer.
+    NetResult ReadExactly(std::size_t size, std::string& bytes);
+    void NoteFacts(const NetResult& result);
     // Leaves the failure's text in m_strError and the log, as far as its kind asks for.
     void Report(const NetResult& failure, const std::string& url, const std::string& destination);
 
@@ -81,6 +103,8 @@ class CHttp {
     std::unique_ptr<CHttpFile> m_pHttpFile;
     std::recursive_mutex m_cs;
     CTransferLimits m_limits;
+    TransferFacts m_facts;
+    FreeSpaceProbe m_freeSpace;
 };
 
 // Sent with every size query and download.

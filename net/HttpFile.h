@@ -53,6 +53,12 @@ class CHttpFile {
     // Whether the whole body arrived and the transfer ended without an error.
     bool BodyComplete() const { return m_done && m_result == CURLE_OK; }
     bool Stopped() const { return m_stopped; }
+    // libcurl's code for how the transfer failed; CURLE_OK while none is known.
+    CURLcode TransferCode() const { return m_result; }
+    // The seconds a Retry-After header of the answer asks for; nothing without one.
+    std::optional<long> RetryAfterSeconds() const;
+    // The status a proxy answered to CONNECT (0 when no tunnel was asked for).
+    long ConnectStatusCode() const;
 
     // Ends the transfer; a connection whose response was not read to its end is not reused.
     void Close();
@@ -60,7 +66,7 @@ class CHttpFile {
   private:
     static std::size_t OnWrite(char* data, std::size_t one, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t one, std::size_t count, void* self);
-    bool IsFinalResponse(long code) const;
+    bool IsFinalResponse(long code);
     void TakeSpare();
     NetResult Perform();
     NetResult WaitForNetwork();
@@ -79,6 +85,7 @@ class CHttpFile {
     CURLcode m_result = CURLE_OK;
     bool m_paused = false;
     bool m_stopped = false;
+    bool m_proxyAsked = false;  // a proxy has asked for credentials once
 
     // The caller's buffer during a Read.
     char* m_dst = nullptr;

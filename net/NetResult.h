@@ -20,6 +20,7 @@ enum class NetFailure {
     Incomplete,      // the body ended, or reading it stopped, before the whole file was there
     DigestMismatch,  // the whole file is not the one expected
     MoveFailed,      // the finished file could not be moved into place
+    NoSpace,         // the disk cannot hold what remains to be downloaded
 };
 
 class [[nodiscard]] NetResult {

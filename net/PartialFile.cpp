@@ -75,6 +75,35 @@ NetResult CPartialFile::Restart() {
     return {};
 }
 
+NetResult CPartialFile::CutBack(std::uint64_t length) {
+    m_held = 0;
+    if (::ftruncate(m_fd.get(), static_cast<off_t>(length)) != 0 ||
+        ::lseek(m_fd.get(), 0, SEEK_END) < 0)
+        return FileError(errno);
+    return {};
+}
+
+NetResult CPartialFile::Sync() {
+    if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
+    if (::fdatasync(m_fd.get()) != 0) return FileError(errno);
+    return {};
+}
+
+NetResult CPartialFile::ReadAt(std::uint64_t offset, std::size_t size, std::string& bytes) const {
+    bytes.assign(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        ssize_t n =
+            ::pread(m_fd.get(), bytes.data() + got, size - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return FileError(errno);
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    bytes.resize(got);
+    return {};
+}
+
 NetResult CPartialFile::FeedExisting(CSha256& sha) const {
     std::vector<char> buffer(1 << 16);
     off_t at = 0;

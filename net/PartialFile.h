@@ -38,6 +38,12 @@ class CPartialFile {
 
     // Empties the file, to be filled again from its first byte.
     NetResult Restart();
+    // Cuts the file back to its first length bytes (those known to have reached the disk).
+    NetResult CutBack(std::uint64_t length);
+    // Writes out what is held and waits until the file's data is on the disk.
+    NetResult Sync();
+    // Reads size bytes from offset into bytes; fewer only at the file's end.
+    NetResult ReadAt(std::uint64_t offset, std::size_t size, std::string& bytes) const;
     // Feeds the bytes already in the file to sha.
     NetResult FeedExisting(CSha256& sha) const;
     // Writes out what is held as far as it can, then closes the file.

@@ -3,7 +3,9 @@
 #include "base/ResString.h"
 #include "base/StringTable.h"
 #include "platform/NetworkPresence.h"
+#include "platform/NetworkWatch.h"
 #include "ui/AboutDlg.h"
+#include "ui/NoticeBox.h"
 #include "ui/PresentWindow.h"
 #include "ui/WindowShape.h"
 
@@ -166,18 +168,18 @@ void CDownloaderDlg::Retry() {
 }
 
 void CDownloaderDlg::MessageBox(const std::string& text, const std::string& caption, unsigned) {
-    m_queue->Call([&] {
-        GtkWidget* box =
-            gtk_message_dialog_new(GTK_WINDOW(m_window), GTK_DIALOG_MODAL, GTK_MESSAGE_WARNING,
-                                   GTK_BUTTONS_OK, "%s", text.c_str());
-        gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
-        // Return, Space and Esc all answer it; the focus starts on OK.
-        gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
-        gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(box), GTK_RESPONSE_OK));
-        gtk_window_present(GTK_WINDOW(box));
-        gtk_dialog_run(GTK_DIALOG(box));
-        gtk_widget_destroy(box);
-    });
+    m_queue->Call([&] { ShowNoticeBox(m_window, text, caption); });
+}
+
+bool CDownloaderDlg::AskOkCancel(const std::string& text, const std::string& caption) {
+    bool ok = false;
+    // A window that is gone answers at once, and as Cancel.
+    m_queue->Call([&] { ok = AskOkCancelBox(m_window, text, caption); });
+    return ok;
+}
+
+bool CDownloaderDlg::IsNetworkMetered() {
+    return ::IsNetworkMetered();
 }
 
 bool CDownloaderDlg::IsNetworkAlive() {

@@ -15,7 +15,9 @@
 #include "download/DownloadThread.h"
 #include "download/WorkerEvents.h"
 #include "download/WorkerHost.h"
+#include "platform/NetworkWatch.h"
 #include "platform/PresentRequest.h"
+#include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
 #include "ui/IconSet.h"
@@ -70,6 +72,9 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     WindowHandle GetSafeHwnd() const override { return m_queue; }
     void MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
     bool IsNetworkAlive() override;
+    unsigned NetworkChangeCount() override { return m_networkWatch.Changes(); }
+    bool IsNetworkMetered() override;
+    bool AskOkCancel(const std::string& text, const std::string& caption) override;
 
     GtkWidget* Widget() const { return m_window; }
     WebKitWebView* WebView() const { return m_webHost ? m_webHost->View() : nullptr; }
@@ -92,6 +97,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     LRESULT OnUpdateSpeed(const UpdateSpeed& speed);
     LRESULT OnShowDetail(const ShowDetail& detail);
     LRESULT OnShowDownFail(const ShowDownFail& failure);
+    LRESULT OnShowRetry(const ShowRetry& retry);
 
     AppState m_app;
     WorkerProc m_workerProc;
@@ -108,5 +114,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
     // Watches m_webHost's view, so it goes first too.
     std::unique_ptr<CTitleBarDrag> m_titleBarDrag;
+    CNetworkWatch m_networkWatch;
+    std::unique_ptr<CShellOpenWatch> m_opener;  // the installer's xdg-open, until it answers
     CWorkerThreads m_workers;
 };

@@ -2,10 +2,13 @@
 
 #include <variant>
 
+#include "base/ResString.h"
+#include "base/StringTable.h"
 #include "download/WorkerEvents.h"
 #include "platform/ShellOpen.h"
 #include "ui/DownloaderDlg.h"
 #include "ui/EventTexts.h"
+#include "ui/NoticeBox.h"
 
 namespace {
 template <typename... Handlers>
@@ -19,7 +22,8 @@ LRESULT CDownloaderDlg::WindowProc(const WorkerEvent& event) {
                                  [this](const UpdateFileSize& e) { return OnUpdateFileSize(e); },
                                  [this](const UpdateSpeed& e) { return OnUpdateSpeed(e); },
                                  [this](const ShowDetail& e) { return OnShowDetail(e); },
-                                 [this](const ShowDownFail& e) { return OnShowDownFail(e); }},
+                                 [this](const ShowDownFail& e) { return OnShowDownFail(e); },
+                                 [this](const ShowRetry& e) { return OnShowRetry(e); }},
                       event);
 }
 
@@ -27,9 +31,20 @@ LRESULT CDownloaderDlg::OnUpdateProgress(const UpdateProgress& progress) {
     // Once the window is leaving, a late report must not start the installer a second time.
     if (m_app.quit.load() == 1) return 0;
     if (IsCompleteProgress(progress.percent)) {
+        if (m_opener) return 0;  // already being opened
         const std::string installer = m_app.params.Get("AppPath");
-        if (!installer.empty()) ShellOpen(installer);
-        OnExit();
+        if (installer.empty()) {
+            OnExit();
+            return 1;
+        }
+        // The window stays until xdg-open has answered: when it cannot open the installer,
+        // the user is told where the file is instead of seeing the window just vanish.
+        m_opener = ShellOpenWatched(installer, [this, installer](int status) {
+            if (status == kShellOpenNoHandler || status == kShellOpenFailed)
+                ShowNoticeBox(m_window, OpenFailedText(installer),
+                              LoadResString(IDS_NOTICE_CAPTION));
+            OnExit();
+        });
         return 1;
     }
     const ProgressTexts texts = ProgressTextsOf(progress.bytesDone, progress.percent);
@@ -54,5 +69,10 @@ LRESULT CDownloaderDlg::OnShowDetail(const ShowDetail& detail) {
 
 LRESULT CDownloaderDlg::OnShowDownFail(const ShowDownFail& failure) {
     InvokeScript("jsShowDownFail", {failure.text});
+    return 1;
+}
+
+LRESULT CDownloaderDlg::OnShowRetry(const ShowRetry& retry) {
+    InvokeScript("jsShowRetry", {retry.text});
     return 1;
 }

@@ -19,7 +19,7 @@ std::int32_t Signed32(std::int64_t value) {
 
 ProgressTexts ProgressTextsOf(std::uint64_t bytesDone, std::int64_t percent) {
     return {Format("%d", Signed32(percent)),
-            Format("%.2f", Megabytes(static_cast<std::uint32_t>(bytesDone)))};
+            Format("%.2f", Megabytes(static_cast<double>(bytesDone)))};
 }
 
 bool IsCompleteProgress(std::int64_t percent) {
@@ -27,7 +27,7 @@ bool IsCompleteProgress(std::int64_t percent) {
 }
 
 std::string FileSizeTextOf(std::uint64_t totalBytes) {
-    return Format("%.2f", Megabytes(Signed32(static_cast<std::int64_t>(totalBytes))));
+    return Format("%.2f", Megabytes(static_cast<double>(totalBytes)));
 }
 
 std::string SpeedTextOf(std::int64_t kilobytesPerSecond) {

@@ -1,8 +1,7 @@
 #pragma once
-// The texts that the window hands to the page for each worker event. Events carry 64-bit
-// sizes; this is the one place that cuts them to the widths the page has always been shown:
-// bytes done as unsigned 32-bit, size, speed and percent as signed 32-bit (so a size past
-// 2 GiB shows as negative, as it always has).
+// The texts that the window hands to the page for each worker event. Sizes are shown whole
+// (an installer past 2 or 4 GiB shows its true megabytes); percent and speed, which are small
+// by nature, are read as signed 32-bit.
 
 #include <cstdint>
 #include <string>

@@ -2,9 +2,11 @@
 
 #include "download/DownloadThread.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -88,11 +90,16 @@ class DownloadThreadRun : public testing::Test {
         ServeInstaller(ServedFile{.content = m_installer});
     }
 
+    // The web server comes back on its port: the installer keeps its address.
     void ServeInstaller(ServedFile file) {
-        m_web = std::make_unique<LocalHttpServer>([&](LocalHttpServer& owner, httplib::Server& s) {
-            ServeFile(owner, s, kInstallerPath, file);
-            ServeFile(owner, s, kDefaultInstallerPath, file);
-        });
+        const int port = m_web ? m_web->Port() : 0;
+        m_web.reset();
+        m_web = std::make_unique<LocalHttpServer>(
+            [&](LocalHttpServer& owner, httplib::Server& s) {
+                ServeFile(owner, s, kInstallerPath, file);
+                ServeFile(owner, s, kDefaultInstallerPath, file);
+            },
+            port);
     }
     void ServeMissingInstaller() {
         m_web = std::make_unique<LocalHttpServer>(
@@ -113,7 +120,7 @@ class DownloadThreadRun : public testing::Test {
     unsigned Run(CRecordingHost& host) {
         const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
                                         m_web->Url(kDefaultInstallerPath)};
-        return DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints});
+        return DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, m_retry});
     }
 
     std::string ReplyFor(const std::string& version, const std::string& sha256 = {}) const {
@@ -142,6 +149,8 @@ class DownloadThreadRun : public testing::Test {
 
     TempDir m_tmp;
     TestAppState m_app;
+    // Pauses of 10, 20, 40, 80 and 160 ms instead of seconds.
+    RetrySettings m_retry{.firstDelay = std::chrono::milliseconds(10)};
     const std::string m_installer = MakeInstaller(kSize);
     const std::string m_digest = DigestOf(m_installer);
     std::unique_ptr<LocalHttpServer> m_web;
@@ -224,8 +233,8 @@ TEST_F(DownloadThreadRun, CompleteCopyIsAnnouncedAloneWithItsSize) {
 
     EXPECT_EQ(host.Events(), (std::vector<std::string>{"progress 20000 100"}));
     EXPECT_EQ(host.AppPathsSeen(), (std::vector<std::string>{InstallerPath()}));
-    // One size query; no transfer and no partial file.
-    EXPECT_EQ(m_web->Ranges(), std::vector<std::string>{""});
+    // One request for its last 64 KiB (here all of it) to compare; no partial file.
+    EXPECT_EQ(m_web->Ranges(), std::vector<std::string>{"bytes=0-"});
     EXPECT_FALSE(FileExists(InstallerPath() + ".df"));
 }
 
@@ -276,25 +285,29 @@ TEST_F(DownloadThreadRun, TwoEmptyRepliesFallBackToTheDefaultInstaller) {
 }
 
 TEST_F(DownloadThreadRun, FailedTransferIsShownAndRetryResumesFromThePartialFile) {
-    ServeInstaller(ServedFile{.content = m_installer, .closeAfter = 8192});
+    // 8192 bytes, then the file is gone (404): nothing to try again.
+    ServeInstaller(ServedFile{
+        .content = m_installer, .closeAfter = 8192, .etag = "\"v1\"", .laterStatus = 404});
     ServeReply(ReplyFor("2.0"));
     CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
+    // The cut is tried again once; the 404 then ends the run.
     EXPECT_EQ(Milestones(host.Events()),
-              (std::vector<std::string>{DetailFor("2.0"), Size(), Failure()}));
+              (std::vector<std::string>{DetailFor("2.0"), Size(),
+                                        "retry 连接中断，1 秒后重试（第 1/5 次）", Failure()}));
     EXPECT_FALSE(FileExists(InstallerPath()));
     const std::string partial = ReadFile(InstallerPath() + ".df");
     ASSERT_FALSE(partial.empty());
     EXPECT_EQ(partial, m_installer.substr(0, partial.size()));
 
-    // Retry: a fresh run on the same window, the connection healthy again.
-    ServeInstaller(ServedFile{.content = m_installer});
+    // Retry: a fresh run on the same window, the file back, the same copy as before.
+    ServeInstaller(ServedFile{.content = m_installer, .etag = "\"v1\""});
     ServeReply(ReplyFor("2.0"));
     CRecordingHost retried{m_app.params};
     EXPECT_EQ(Run(retried), 1u);
     EXPECT_EQ(Milestones(retried.Events()), Downloaded(DetailFor("2.0")));
-    EXPECT_EQ(m_web->Ranges(),
-              std::vector<std::string>{"bytes=" + std::to_string(partial.size()) + "-"});
+    EXPECT_EQ(m_web->Ranges(), std::vector<std::string>{"bytes=8192-"});
+    EXPECT_EQ(m_web->Requests().at(0).Header("If-Range"), "\"v1\"");
     EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
 }
 
@@ -408,5 +421,182 @@ TEST_F(DownloadThreadRun, UnreadableMembersFallBackToTheDefaultInstaller) {
     }
     EXPECT_EQ(RequestsTo(*m_web, kDefaultInstallerPath).size(), 3u);
     EXPECT_TRUE(RequestsTo(*m_web, kInstallerPath).empty());
+}
+
+// What a bad network does to one run, and what the run makes of it: the file in one go, or
+// the failure view only once the tries are spent.
+struct FlakyCase {
+    const char* name;
+    ServedFile served;
+    std::vector<std::string> retries;  // the page's retry lines, in order
+    bool done;
+    std::size_t requests;
+};
+
+std::string RetryLine(int seconds, int n) {
+    return "retry 连接中断，" + std::to_string(seconds) + " 秒后重试（第 " + std::to_string(n) +
+           "/5 次）";
+}
+
+std::vector<FlakyCase> FlakyCases() {
+    const std::string installer = MakeInstaller(kSize);
+    return {
+        {"drops every 6000 bytes: finished without a click",
+         {.content = installer, .closeAfter = 6000, .etag = "\"v\""},
+         {RetryLine(1, 1), RetryLine(1, 1), RetryLine(1, 1)},
+         true,
+         4},
+        {"503 with Retry-After: 2, then the file",
+         {.content = installer, .firstStatus = 503, .retryAfter = 2},
+         {RetryLine(2, 1)},
+         true,
+         2},
+        {"always 503: the failure view after five tries",
+         {.content = installer, .closeAfter = 0, .laterStatus = 503},
+         {RetryLine(1, 1), RetryLine(1, 2), RetryLine(1, 3), RetryLine(1, 4), RetryLine(1, 5)},
+         false,
+         6},
+        {"403 is not tried again",
+         {.content = installer, .closeAfter = 0, .laterStatus = 403},
+         {RetryLine(1, 1)},
+         false,
+         2},
+    };
+}
+
+class FlakyNetwork : public DownloadThreadRun, public testing::WithParamInterface<FlakyCase> {};
+
+TEST_P(FlakyNetwork, RetriesOnlyWhatCanGetBetter) {
+    const FlakyCase& c = GetParam();
+    ServeInstaller(c.served);
+    ServeReply(ReplyFor("2.0", m_digest));
+    CRecordingHost host{m_app.params};
+    EXPECT_EQ(Run(host), 1u);
+    std::vector<std::string> retries;
+    for (const std::string& event : host.Events())
+        if (event.rfind("retry ", 0) == 0) retries.push_back(event);
+    EXPECT_EQ(retries, c.retries);
+    EXPECT_EQ(FileExists(InstallerPath()), c.done);
+    if (c.done) {
+        EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
+    }
+    EXPECT_EQ(RequestsTo(*m_web, kInstallerPath).size(), c.requests);
+    EXPECT_EQ(host.Events().back() == Failure(), !c.done);
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, FlakyNetwork, testing::ValuesIn(FlakyCases()),
+                         [](const testing::TestParamInfo<FlakyCase>& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             return name;
+                         });
+
+TEST_F(DownloadThreadRun, ClosingTheWindowEndsTheWaitAtOnce) {
+    ServeInstaller(ServedFile{.content = m_installer, .closeAfter = 0, .laterStatus = 503});
+    ServeReply(ReplyFor("2.0"));
+    m_retry.firstDelay = std::chrono::seconds(30);
+    CRecordingHost host{m_app.params};
+    host.OnEvent([this](const std::string& event) {
+        if (event.rfind("retry ", 0) == 0) m_app.quit = 1;
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+    EXPECT_NE(host.Events().back(), Failure());
+}
+
+TEST_F(DownloadThreadRun, TheNetworkComingBackEndsTheWait) {
+    ServeInstaller(ServedFile{.content = m_installer, .closeAfter = 4096, .etag = "\"v\""});
+    ServeReply(ReplyFor("2.0"));
+    m_retry.firstDelay = std::chrono::seconds(30);
+    CRecordingHost host{m_app.params};
+    host.OnEvent([&host](const std::string& event) {
+        if (event.rfind("retry ", 0) == 0) host.ReportNetworkBack();
+    });
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+    EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
+}
+
+TEST_F(DownloadThreadRun, AMeteredNetworkAsksOnceBeforeALargeDownload) {
+    const std::string large = MakeInstaller(11 * 1024 * 1024);
+    ServeInstaller(ServedFile{.content = large, .pieceBytes = 1024 * 1024});
+    ServeReply(ReplyFor("2.0"));
+    CRecordingHost host{m_app.params};
+    host.SetMetered(true, /*answer=*/false);
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_EQ(host.Events(),
+              (std::vector<std::string>{DetailFor("2.0"),
+                                        "ask 提示: 当前为按流量计费的网络，继续下载 11.0 MB 吗？",
+                                        Failure()}));
+    EXPECT_EQ(RequestsTo(*m_web, kInstallerPath).size(), 1u);  // the size; no transfer
+    // Retry on the same window goes ahead without asking again.
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_EQ(ReadFile(InstallerPath()), large);
+    const auto events = host.Events();
+    EXPECT_EQ(std::count_if(events.begin(), events.end(),
+                            [](const std::string& e) { return e.rfind("ask ", 0) == 0; }),
+              1);
+}
+
+TEST_F(DownloadThreadRun, AMeteredNetworkDoesNotAskForASmallDownload) {
+    ServeReply(ReplyFor("2.0"));
+    CRecordingHost host{m_app.params};
+    host.SetMetered(true, /*answer=*/false);
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_EQ(Milestones(host.Events()), Downloaded(DetailFor("2.0")));
+}
+
+TEST_F(DownloadThreadRun, OldDownloadsOfOtherVersionsAreRemovedAndNothingElse) {
+    struct Planted {
+        std::string name;
+        int ageDays;
+        bool kept;
+    };
+    const std::vector<Planted> planted = {
+        {"myvelmora_setup1.0.exe", 31, false},
+        {"myvelmora_setup1.0.exe.df", 31, false},
+        {"myvelmora_setup1.0.exe.df.meta", 31, false},
+        {"myvelmora_setup1.0.exe.meta", 31, false},
+        {"myvelmora_setup1.5.exe", 29, true},     // younger than 30 days
+        {"myvelmora_setup2.0.exe.df", 40, true},  // this version's partial: resumed
+        {"log2026-01", 400, true},
+        {"notes.exe", 400, true},
+        {"myvelmora_setup1.0.exe.bak", 400, true},
+    };
+    for (const Planted& p : planted) {
+        const std::string path = m_tmp / p.name;
+        WriteFile(path, p.name == "myvelmora_setup2.0.exe.df" ? m_installer.substr(0, 100) : "x");
+        const auto when = std::chrono::system_clock::now() - std::chrono::hours(24 * p.ageDays);
+        const timespec times[2] = {{std::chrono::system_clock::to_time_t(when), 0},
+                                   {std::chrono::system_clock::to_time_t(when), 0}};
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    }
+    ServeReply(ReplyFor("2.0"));
+    CRecordingHost host{m_app.params};
+    EXPECT_EQ(Run(host), 1u);
+    for (const Planted& p : planted) {
+        if (p.name != "myvelmora_setup2.0.exe.df") {
+            EXPECT_EQ(FileExists(m_tmp / p.name), p.kept) << p.name;
+        }
+    }
+    EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
+}
+
+TEST_F(DownloadThreadRun, AMirrorServesTheFileWhenTheMainHostIsDown) {
+    // A port nobody listens on: bound, then closed.
+    const std::string deadUrl = [] {
+        LocalHttpServer gone([](LocalHttpServer&, httplib::Server&) {});
+        return gone.Url(kInstallerPath);
+    }();
+    ServeReply(R"({"version":"2.0","url":")" + deadUrl + R"(","mirrors":[")" +
+               m_web->Url(kInstallerPath) + R"("]})");
+    CRecordingHost host{m_app.params};
+    EXPECT_EQ(Run(host), 1u);
+    EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
+    for (const std::string& event : host.Events())
+        EXPECT_EQ(event.rfind("retry ", 0), std::string::npos);
 }
 }  // namespace

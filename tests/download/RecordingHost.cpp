@@ -27,6 +27,11 @@ void CRecordingHost::MessageBox(const std::string& text, const std::string& capt
     m_queue->Call([&] { Record(Format("box 0x%x %s: %s", style, caption.c_str(), text.c_str())); });
 }
 
+bool CRecordingHost::AskOkCancel(const std::string& text, const std::string& caption) {
+    m_queue->Call([&] { Record(Format("ask %s: %s", caption.c_str(), text.c_str())); });
+    return m_answer;
+}
+
 void CRecordingHost::OnEvent(std::function<void(const std::string& event)> hook) {
     std::lock_guard lock(m_mutex);
     m_hook = std::move(hook);
@@ -66,6 +71,9 @@ LRESULT CRecordingHost::Handle(const WorkerEvent& event) {
             } else {
                 Record("downfail " + e.text);
             }
+            break;
+        case WM_SHOW_RETRY:
+            Record("retry " + e.text);
             break;
     }
     return 0;

@@ -27,6 +27,17 @@ class CRecordingHost : public CWorkerHost {
     WindowHandle GetSafeHwnd() const override { return m_queue; }
     void MessageBox(const std::string& text, const std::string& caption, unsigned style) override;
     bool IsNetworkAlive() override { return m_online; }
+    unsigned NetworkChangeCount() override { return m_networkChanges.load(); }
+    bool IsNetworkMetered() override { return m_metered; }
+    // Recorded as "ask <caption>: <text>"; answered with what SetMetered() says.
+    bool AskOkCancel(const std::string& text, const std::string& caption) override;
+    // A metered network, and the user's answer to the question it brings.
+    void SetMetered(bool metered, bool answer) {
+        m_metered = metered;
+        m_answer = answer;
+    }
+    // As the network monitor does when the network comes back.
+    void ReportNetworkBack() { ++m_networkChanges; }
 
     // Runs on the window thread after each event has been recorded (to set the quit flag as
     // the window would, for instance).
@@ -34,6 +45,7 @@ class CRecordingHost : public CWorkerHost {
 
     // Everything handled so far, once all that was queued before the call has been handled.
     // Events read "box <style> <caption>: <text>", "detail <text>", "downfail <text>",
+    // "retry <text>",
     // "size <bytes>", "progress <bytes> <percent>" and "speed <KiB/s>".
     std::vector<std::string> Events();
     // The "AppPath" parameter as the window saw it while handling each event.
@@ -52,6 +64,9 @@ class CRecordingHost : public CWorkerHost {
     std::unique_ptr<GMainContext, ContextUnref> m_context;
     WindowHandle m_queue;
     std::atomic<bool> m_stopping{false};
+    std::atomic<unsigned> m_networkChanges{0};
+    bool m_metered = false;
+    bool m_answer = true;
     std::thread m_pump;
 
     std::mutex m_mutex;

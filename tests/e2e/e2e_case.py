@@ -110,6 +110,17 @@ class E2ETestCase(unittest.TestCase):
     def assert_no_log(self, folder=None):
         self.assertEqual(self.sandbox.log_text(folder), "", "unexpected log entries")
 
+    def synced_length(self, version=VERSION, folder=None):
+        """The length the partial's record says is safely on disk (0 without a record)."""
+        path = self.sandbox.partial_path(version, folder) + ".meta"
+        if not os.path.exists(path):
+            return 0
+        with open(path, encoding="utf-8") as source:
+            for line in source:
+                if line.startswith("synced "):
+                    return int(line.split()[1])
+        return 0
+
     def partial_size(self, version=VERSION, folder=None):
         path = self.sandbox.partial_path(version, folder)
         return os.path.getsize(path) if os.path.exists(path) else 0

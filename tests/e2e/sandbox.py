@@ -12,6 +12,7 @@ RECORDING_XDG_OPEN = """#!/bin/sh
 # Records what the downloader asked to open, with the file's digest at that moment.
 if [ -f "$1" ]; then sum=$(sha256sum "$1" | cut -d' ' -f1); else sum=missing; fi
 printf '%s\\t%s\\n' "$1" "$sum" >> 'RECORD'
+exit STATUS
 """
 
 
@@ -43,8 +44,15 @@ class Sandbox:
         self.accessible = False
         opener = os.path.join(self.bin, "xdg-open")
         with open(opener, "w", encoding="utf-8") as out:
-            out.write(RECORDING_XDG_OPEN.replace("RECORD", self.record))
+            out.write(RECORDING_XDG_OPEN.replace("RECORD", self.record).replace("STATUS", "0"))
         os.chmod(opener, stat.S_IRWXU)
+
+    def opener_answers(self, status):
+        """Makes the recording xdg-open exit with status (3: no handler, 4: action failed)."""
+        opener = os.path.join(self.bin, "xdg-open")
+        with open(opener, "w", encoding="utf-8") as out:
+            out.write(RECORDING_XDG_OPEN.replace("RECORD", self.record)
+                      .replace("STATUS", str(status)))
 
     def cleanup(self):
         shutil.rmtree(self.root, ignore_errors=True)

@@ -72,7 +72,7 @@ class TransferFaults(E2ETestCase):
         self.assert_installed()
         self.assertIn("file not exist", self.sandbox.log_text())
 
-    def test_server_killed_mid_transfer_then_retry_resumes(self):
+    def test_server_killed_mid_transfer_then_back_resumes_without_a_click(self):
         demo = self.start_demo(rate=1)
         run = self.start_program()
         self.assertTrue(self.wait_partial(256 * 1024))
@@ -82,41 +82,35 @@ class TransferFaults(E2ETestCase):
         self.assert_nothing_started()
         kept = self.assert_partial_is_prefix()
 
+        # The program tries again by itself after its pauses; the server is back meanwhile.
         demo = self.start_demo()
-        self.retry_until_installed(run, demo)
+        self.wait_exit(run)
         self.assert_installed()
         self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={kept}-")
 
-    def test_answer_cut_short_is_kept_and_retry_resumes(self):
+    def test_answers_cut_short_every_mib_still_finish_in_one_run(self):
         cut_at = 1 << 20
         demo = self.start_demo("--close-after", str(cut_at))
         run = self.start_program()
-        self.assertTrue(self.wait_partial(cut_at))
-        time.sleep(1)
-        self.assertTrue(run.alive())
-        self.assert_nothing_started()
-        self.assertEqual(self.assert_partial_is_prefix(), cut_at)
-        demo.stop()
-
-        demo = self.start_demo()
-        self.retry_until_installed(run, demo)
+        self.wait_exit(run)
         self.assert_installed()
-        self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={cut_at}-")
+        ranges = [r["range"] for r in demo.installer_requests()]
+        self.assertEqual(ranges[:2], [None, f"bytes={cut_at}-"])
 
-    def test_stall_times_out_into_the_failure_view_and_retry_resumes(self):
+    def test_stall_times_out_and_the_next_try_resumes(self):
         stall_at = 512 * 1024
         demo = self.start_demo("--stall-after", str(stall_at))
         run = self.start_program()
         self.assertTrue(self.wait_partial(stall_at))
-        # 30 s without a byte fail the transfer; the failure view then offers Retry.
-        time.sleep(33)
+        # 30 s without a byte fail the transfer; the program then tries again by itself.
+        time.sleep(31)
         self.assertTrue(run.alive())
         self.assert_nothing_started()
         self.assertEqual(self.assert_partial_is_prefix(), stall_at)
         demo.stop()
 
         demo = self.start_demo()
-        self.retry_until_installed(run, demo)
+        self.wait_exit(run)
         self.assert_installed()
         self.assertEqual(demo.installer_requests()[0]["range"], f"bytes={stall_at}-")
 
@@ -124,7 +118,8 @@ class TransferFaults(E2ETestCase):
         stall_at = 512 * 1024
         self.start_demo("--stall-after", str(stall_at))
         run = self.start_program()
-        self.assertTrue(self.wait_partial(stall_at))
+        # Up to a write buffer (256 KiB) of what arrived may still be in memory while stalled.
+        self.assertTrue(self.wait_partial(stall_at - 256 * 1024))
         time.sleep(1)
         self.assertTrue(run.alive())
 

@@ -72,8 +72,11 @@ void PrintTo(const Interruption& cut, std::ostream* os) {
     *os << cut.name;
 }
 
+// Both calls fetch the same installer, each from a server of its own.
+const DownloadTarget kTarget{"http://installer.example/setup.exe", "", 0};
+
 int Plain(CHttp& http, const std::string& url, const std::string& destination, std::atomic<int>&) {
-    return http.DownHttpFile(nullptr, url, destination);
+    return http.DownHttpFile(nullptr, url, destination, kTarget);
 }
 
 std::vector<Interruption> Interruptions() {
@@ -86,7 +89,7 @@ std::vector<Interruption> Interruptions() {
          [](CHttp& http, const std::string& url, const std::string& destination,
             std::atomic<int>&) {
              http.SetTransferLimits({.connectTimeoutSeconds = 60, .stallSeconds = 1});
-             return http.DownHttpFile(nullptr, url, destination);
+             return http.DownHttpFile(nullptr, url, destination, kTarget);
          }},
         {"quit mid-transfer",
          {.content = kFile, .stallAfter = 80000},
@@ -95,7 +98,7 @@ std::vector<Interruption> Interruptions() {
          [](CHttp& http, const std::string& url, const std::string& destination,
             std::atomic<int>& quit) {
              std::thread raiser = QuitSoon(quit);
-             int result = http.DownHttpFile(nullptr, url, destination);
+             int result = http.DownHttpFile(nullptr, url, destination, kTarget);
              raiser.join();
              quit = 0;
              return result;
@@ -107,7 +110,7 @@ std::vector<Interruption> Interruptions() {
          [](CHttp& http, const std::string& url, const std::string& destination,
             std::atomic<int>&) {
              FileSizeLimit limit(10000);
-             return http.DownHttpFile(nullptr, url, destination);
+             return http.DownHttpFile(nullptr, url, destination, kTarget);
          }},
     };
 }
@@ -139,9 +142,14 @@ TEST_P(EveryInterruption, IsFinishedByTheNextCall) {
     });
     EventRecorder events;
     CHttp http = NewHttp();
-    EXPECT_EQ(http.DownHttpFile(&events.Sink(), second.Url("/f"), destination, DigestOf(kFile)), 1);
+    EXPECT_EQ(http.DownHttpFile(&events.Sink(), second.Url("/f"), destination,
+                                DownloadTarget{kTarget.mainUrl, DigestOf(kFile), 0}),
+              1);
+    // No validator from these servers: the last 64 KiB on disk are asked for again.
+    const std::uint64_t overlapStart =
+        cut.keptBytes - std::min<std::uint64_t>(cut.keptBytes, 65536);
     EXPECT_EQ(second.Ranges(),
-              std::vector<std::string>{"bytes=" + std::to_string(cut.keptBytes) + "-"});
+              std::vector<std::string>{"bytes=" + std::to_string(overlapStart) + "-"});
     EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
     EXPECT_FALSE(FileExists(destination + ".df"));
     EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<std::int64_t>(kFile.size()));
@@ -183,8 +191,14 @@ TEST_F(Resume, APartThatStopsShortOfTheWholeFileIsNoCompletion) {
     WriteFile(destination + ".df", kFile.substr(0, 5000));
     LocalHttpServer shortPart([](LocalHttpServer&, httplib::Server& s) {
         ServeFixed(s, "/f", 206, kFile.substr(5000, 1000),
-                   {{"Content-Range", "bytes 5000-5999/" + std::to_string(kFile.size())}});
+                   {{"Content-Range", "bytes 5000-5999/" + std::to_string(kFile.size())},
+                    {"ETag", "\"v1\""}});
     });
+    // A partial whose server vouched for it: resumed at its end.
+    ResumeRecord record = ResumeRecord::For({shortPart.Url("/f"), "", 0});
+    record.synced = 5000;
+    record.validators["127.0.0.1:" + std::to_string(shortPart.Port())] = "etag \"v1\"";
+    ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(destination + ".df"), record).Ok());
     EventRecorder events;
     CHttp http = NewHttp();
     EXPECT_EQ(http.DownHttpFile(&events.Sink(), shortPart.Url("/f"), destination), 0);
@@ -199,9 +213,10 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     });
     const std::string destination = Path("setup.exe");
     std::atomic<int> firstResult{-1};
+    EventRecorder firstEvents;
     std::thread first([&] {
         CHttp http = NewHttp();
-        firstResult = http.DownHttpFile(nullptr, server.Url("/f"), destination);
+        firstResult = http.DownHttpFile(&firstEvents.Sink(), server.Url("/f"), destination);
     });
     // The first one holds the partial file before it sends its request.
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
@@ -216,6 +231,14 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     EXPECT_TRUE(events.Pump().empty());
     EXPECT_EQ(server.RequestCount(), 1u);  // the second one sent nothing
 
+    // The first one stops once it has what the server sends before stalling.
+    deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+        firstEvents.Pump();
+        const auto progress = firstEvents.Of(WM_UPDATE_PROGRESS);
+        if (!progress.empty() && progress.back().wParam == 10000) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     m_quit = 1;
     first.join();
     EXPECT_EQ(firstResult, 0);

@@ -19,6 +19,7 @@ RecordedEvent Numbered(const WorkerEvent& event) {
         RecordedEvent operator()(const ShowDownFail& e) const {
             return {WM_SHOW_MESSAGE, SHOW_DOWNFAIL, 0, e.text};
         }
+        RecordedEvent operator()(const ShowRetry& e) const { return {WM_SHOW_RETRY, 0, 0, e.text}; }
     };
     return std::visit(Numbering{}, event);
 }

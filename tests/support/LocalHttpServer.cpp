@@ -3,6 +3,7 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <set>
@@ -15,7 +16,7 @@ std::string SeenRequest::Header(const std::string& name) const {
 }
 
 LocalHttpServer::LocalHttpServer(
-    const std::function<void(LocalHttpServer&, httplib::Server&)>& routes) {
+    const std::function<void(LocalHttpServer&, httplib::Server&)>& routes, int port) {
     // Every request is recorded before routing. httplib would cut bodies to a Range itself;
     // its parsed ranges are dropped so that each route decides how to answer a Range.
     m_server.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
@@ -31,7 +32,8 @@ LocalHttpServer::LocalHttpServer(
     m_server.set_keep_alive_max_count(1000);
     m_server.set_tcp_nodelay(true);  // answers written in two parts arrive without delay
     routes(*this, m_server);
-    m_port = m_server.bind_to_any_port("127.0.0.1");
+    m_port = port > 0 ? (m_server.bind_to_port("127.0.0.1", port) ? port : -1)
+                      : m_server.bind_to_any_port("127.0.0.1");
     if (m_port <= 0) throw std::runtime_error("cannot bind a local HTTP server");
     m_thread = std::thread([this] { m_server.listen_after_bind(); });
     // stop() is ignored until the accept loop runs, so a server stopped at once would hang.
@@ -133,10 +135,22 @@ bool SendPiece(LocalHttpServer& owner, const ServedFile& file, std::size_t offse
 void ServeFile(LocalHttpServer& owner, httplib::Server& server, const std::string& path,
                ServedFile served) {
     auto file = std::make_shared<const ServedFile>(std::move(served));
-    server.Get(path, [&owner, file](const httplib::Request& req, httplib::Response& res) {
+    auto requests = std::make_shared<std::atomic<int>>(0);
+    server.Get(path, [&owner, file, requests](const httplib::Request& req, httplib::Response& res) {
+        const int seen = requests->fetch_add(1);
+        if ((file->laterStatus && seen > 0) || (file->firstStatus && seen == 0)) {
+            res.status = seen > 0 ? file->laterStatus : file->firstStatus;
+            if (file->retryAfter) res.set_header("Retry-After", std::to_string(*file->retryAfter));
+            return;
+        }
         const std::size_t size = file->content.size();
         std::size_t offset = 0;
         auto start = RangeStart(req.get_header_value("Range"));
+        if (!file->etag.empty()) {
+            res.set_header("ETag", file->etag);
+            if (req.has_header("If-Range") && req.get_header_value("If-Range") != file->etag)
+                start.reset();
+        }
         if (file->honourRange && start) {
             if (*start >= size) {
                 res.status = 416;

@@ -29,8 +29,10 @@ struct SeenRequest {
 
 class LocalHttpServer {
   public:
-    // routes registers the handlers; the server listens once it returns.
-    explicit LocalHttpServer(const std::function<void(LocalHttpServer&, httplib::Server&)>& routes);
+    // routes registers the handlers; the server listens once it returns, on port when given
+    // (a server that comes back where an earlier one was), else on an ephemeral port.
+    explicit LocalHttpServer(const std::function<void(LocalHttpServer&, httplib::Server&)>& routes,
+                             int port = 0);
     ~LocalHttpServer();
     LocalHttpServer(const LocalHttpServer&) = delete;
     LocalHttpServer& operator=(const LocalHttpServer&) = delete;
@@ -70,6 +72,10 @@ struct ServedFile {
     bool chunked = false;                        // no Content-Length
     std::size_t pieceBytes = 64 * 1024;          // the body is sent in pieces of this size
     std::chrono::milliseconds pauseBetweenPieces{0};
+    std::string etag = {};  // sent as ETag when set; an If-Range of another value gets a 200
+    int laterStatus = 0;    // when set, every request after the first gets only this status
+    int firstStatus = 0;    // when set, the first request gets only this status
+    std::optional<long> retryAfter = {};  // with either status: its Retry-After seconds
 };
 
 // Serves file at path (GET) on server. The file is copied into the route.

@@ -73,6 +73,14 @@ TEST_F(DownloaderDlgTest, FiguresLineShowsProgressSizeAndSpeed) {
     EXPECT_EQ(Text(".download_info"), "下载进度 12.34M/56.78M,下载速度 123.00 KB/s");
 }
 
+TEST_F(DownloaderDlgTest, ARetryIsAnnouncedInTheProgressLineAsText) {
+    window->PostAndSettle(UpdateFileSize{1048576});
+    window->PostAndSettle(ShowRetry{"连接中断，3 秒后重试（第 2/5 次）<b>"});
+    EXPECT_EQ(Text(".download_info"), "/1.00M，连接中断，3 秒后重试（第 2/5 次）<b>");
+    EXPECT_TRUE(Shown("download_details"));
+    EXPECT_FALSE(Shown("retry"));
+}
+
 TEST_F(DownloaderDlgTest, ProgressBarRunsFromEmptyToTheFullTrack) {
     const std::string width = "document.getElementById('Progressbar').offsetWidth";
     window->PostAndSettle(UpdateProgress{0, 0});
@@ -87,7 +95,9 @@ TEST_F(DownloaderDlgTest, NumbersAreReadAtTheirWidths) {
     window->PostAndSettle(UpdateProgress{3221225472u, 42});
     EXPECT_EQ(Text("#aldownload"), "下载进度 3072.00M");
     window->PostAndSettle(UpdateFileSize{3221225472});
-    EXPECT_EQ(Text("#filesize"), "/-1024.00M");
+    EXPECT_EQ(Text("#filesize"), "/3072.00M");
+    window->PostAndSettle(UpdateProgress{0x100000000u + 1048576u, 99});
+    EXPECT_EQ(Text("#aldownload"), "下载进度 4097.00M");
     window->PostAndSettle(UpdateFileSize{1048576});
     EXPECT_EQ(Text("#filesize"), "/1.00M");
     window->PostAndSettle(UpdateSpeed{0});
@@ -452,7 +462,10 @@ TEST_F(InstallerStartTest, CompleteProgressStartsTheInstallerOnceAndEnds) {
     window->PostAndSettle(UpdateProgress{1000, 99});
     EXPECT_FALSE(Dlg().IsEnded());
     EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), UpdateProgress{0, 100}), 1);
-    EXPECT_TRUE(Dlg().IsEnded());
+    // A second completion while xdg-open is still answering starts nothing more.
+    EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), UpdateProgress{0, 100}), 0);
+    // The window ends once xdg-open has answered that it opened the installer.
+    EXPECT_TRUE(window->WaitUntil([&] { return Dlg().IsEnded(); }));
     EXPECT_EQ(window->App().quit.load(), 1);
     // Leaving: progress is ignored, size and speed still reach the page.
     EXPECT_EQ(SendMessage(Dlg().GetSafeHwnd(), UpdateProgress{0, 100}), 0);

@@ -5,6 +5,7 @@
 
 #include "ui/EventTexts.h"
 #include "ui/MenuText.h"
+#include "ui/NoticeBox.h"
 #include "ui/ResUri.h"
 #include "ui/ScriptCall.h"
 #include "ui/WindowShape.h"
@@ -41,15 +42,15 @@ TEST(ScriptCallText, RefusesNamesThatAreNotIdentifiers) {
 }
 
 TEST(EventTexts, ReadEachNumberAtItsWidth) {
-    // Bytes done are unsigned 32-bit: 3 GiB shows as 3072 MB.
+    // Sizes are whole 64-bit figures: 3 GiB shows as 3072 MB, 4 GiB + 1 MiB as 4097 MB.
     EXPECT_EQ(ProgressTextsOf(3221225472u, 42).megabytes, "3072.00");
     EXPECT_EQ(ProgressTextsOf(3221225472u, 42).percent, "42");
     EXPECT_EQ(ProgressTextsOf(12939428u, 0).megabytes, "12.34");
-    // Only the low 32 bits of either parameter count.
-    EXPECT_EQ(ProgressTextsOf(0x100000000u + 1048576u, 0x100000000 + 7).megabytes, "1.00");
+    EXPECT_EQ(ProgressTextsOf(0x100000000u + 1048576u, 0x100000000 + 7).megabytes, "4097.00");
+    // Only the low 32 bits of the percentage count.
     EXPECT_EQ(ProgressTextsOf(0x100000000u + 1048576u, 0x100000000 + 7).percent, "7");
-    // The size is signed 32-bit: the same 3 GiB shows as -1024 MB.
-    EXPECT_EQ(FileSizeTextOf(3221225472), "-1024.00");
+    EXPECT_EQ(FileSizeTextOf(3221225472), "3072.00");
+    EXPECT_EQ(FileSizeTextOf(5ull << 40), "5242880.00");
     EXPECT_EQ(FileSizeTextOf(1048576), "1.00");
     EXPECT_EQ(FileSizeTextOf(0), "0.00");
     EXPECT_EQ(SpeedTextOf(123), "123.00");
@@ -63,6 +64,12 @@ TEST(EventTexts, CompleteFromOneHundredPercentOn) {
     EXPECT_TRUE(IsCompleteProgress(250));
     EXPECT_FALSE(IsCompleteProgress(-1));
     EXPECT_FALSE(IsCompleteProgress(0x100000000 + 5));  // low 32 bits: 5
+}
+
+TEST(OpenFailedText, NamesTheFolderAndTheFile) {
+    EXPECT_EQ(OpenFailedText("/home/u/.cache/downloader//myvelmora_setup2.0.exe"),
+              "无法自动打开安装程序，请手动运行。\n文件夹：/home/u/.cache/downloader\n"
+              "文件名：myvelmora_setup2.0.exe");
 }
 
 TEST(ResUri, ReadsTheIdFromTheFragment) {

@@ -1,5 +1,6 @@
 """Sends the installer file: byte ranges, a throttle, and the faults a test can ask for."""
 
+import email.utils
 import os
 import re
 import time
@@ -53,8 +54,15 @@ class FileSender:
         if settings.installer_status != 200:
             handler.send_plain(settings.installer_status, b"not here\n", head)
             return settings.installer_status, 0, True
-        size = os.path.getsize(settings.file)
+        info = os.stat(settings.file)
+        size = info.st_size
+        # Validators as a static web server gives them: a resume asks "only if unchanged".
+        etag = f'"{info.st_mtime_ns:x}-{size:x}"'
+        modified = email.utils.formatdate(info.st_mtime, usegmt=True)
         wanted = None if settings.ignore_range else parse_range(handler.headers.get("Range"), size)
+        if_range = handler.headers.get("If-Range")
+        if wanted and if_range is not None and if_range not in (etag, modified):
+            wanted = None  # the file changed: the whole new file
         if wanted == "unsatisfiable":
             handler.send_response(416)
             handler.send_header("Content-Range", f"bytes */{size}")
@@ -67,6 +75,8 @@ class FileSender:
         handler.send_header("Content-Type", "application/octet-stream")
         handler.send_header("Content-Length", str(end - start + 1))
         handler.send_header("Accept-Ranges", "none" if settings.ignore_range else "bytes")
+        handler.send_header("ETag", etag)
+        handler.send_header("Last-Modified", modified)
         if wanted:
             handler.send_header("Content-Range", f"bytes {start}-{end}/{size}")
         handler.end_headers()
