@@ -6,6 +6,7 @@
 
 #include <climits>
 #include <exception>
+#include <string_view>
 
 #include "base/Format.h"
 #include "base/TextConv.h"
@@ -58,7 +59,9 @@ std::string WriteCompact(const Json::Value& document) {
 constexpr std::size_t kMaxMirrors = 8;
 std::vector<std::string> MirrorsOf(const Json::Value& root) {
     std::vector<std::string> mirrors;
-    const Json::Value* list = root.isObject() ? root.find("mirrors", "mirrors" + 7) : nullptr;
+    constexpr std::string_view kName = "mirrors";
+    const Json::Value* list =
+        root.isObject() ? root.find(kName.data(), kName.data() + kName.size()) : nullptr;
     if (!list || !list->isArray()) return mirrors;
     for (const Json::Value& entry : *list) {
         if (mirrors.size() == kMaxMirrors) break;
