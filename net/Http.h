@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "net/HttpConnection.h"
@@ -37,6 +38,12 @@ class CHttp {
     // empty for any other status.
     NetResult FetchText(const std::string& url, const std::string& verb, const std::string& content,
                         std::string& text);
+    // GET of url taking the body of a 200 answer byte for byte (nothing decoded, trimmed or cut
+    // at a NUL) and the value of the response header headerName, nothing when it has none.
+    // Reading stops after maxBytes + 1 bytes: a longer body fails with TooLarge, body holding
+    // the bytes read. Any other status fails with Refused (its number as the detail).
+    NetResult FetchRawText(const std::string& url, std::size_t maxBytes, const char* headerName,
+                           std::string& body, std::optional<std::string>& header);
     // Content-Length of url; 0 when the file is missing (404) or on any failure.
     std::int64_t GetHttpFileSize(const std::string& url);
     // The same with the failure told apart: NotFound for a 404.
@@ -45,8 +52,11 @@ class CHttp {
     // progress, speed and (once the file is in place) completion to sink, which may be null.
     // When expectedSha256 (64 hex digits) is given, the file is moved into place only if its
     // digest matches. 1 when the file is complete and in place, 0 otherwise (see LastError()).
+    // When expectedSize is given, a body that would make the file longer stops the transfer
+    // and fails with TooLarge, and its partial file is removed.
     int DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
-                     const std::string& expectedSha256 = {});
+                     const std::string& expectedSha256 = {},
+                     std::optional<std::uint64_t> expectedSize = {});
     // Closes and frees the current request and connection.
     void Clean();
 
@@ -56,13 +66,17 @@ class CHttp {
     // Time limits of later transfers; tests shorten them. Takes effect when the session is
     // created, that is before the first operation.
     void SetTransferLimits(const CTransferLimits& limits) { m_limits = limits; }
+    // Tests only: https servers are verified against the CA certificates in this file instead
+    // of the system's store. Takes effect when the session is created.
+    void SetCaFile(std::string path) { m_caFile = std::move(path); }
 
   private:
     void InitSession();
     // Opens the connection and a request for url's parts, releasing any held before.
     void OpenRequest(const CUrlParts& parts, HttpVerb verb);
     NetResult Download(ITransferSink* sink, const CUrlParts& parts, const std::string& url,
-                       const std::string& destination, const std::string& expectedSha256);
+                       const std::string& destination, const std::string& expectedSha256,
+                       std::optional<std::uint64_t> expectedSize);
     // Leaves the failure's text in m_strError and the log, as far as its kind asks for.
     void Report(const NetResult& failure, const std::string& url, const std::string& destination);
 
@@ -81,6 +95,7 @@ class CHttp {
     std::unique_ptr<CHttpFile> m_pHttpFile;
     std::recursive_mutex m_cs;
     CTransferLimits m_limits;
+    std::string m_caFile;
 };
 
 // Sent with every size query and download.

@@ -13,6 +13,7 @@
 #include "net/PartialFile.h"
 #include "net/ResumeAnswer.h"
 #include "net/Sha256.h"
+#include "net/SizeBound.h"
 #include "net/SpeedClock.h"
 
 namespace {
@@ -25,7 +26,8 @@ std::string FileInUseText(const std::string& destination) {
 }  // namespace
 
 int CHttp::DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
-                        const std::string& expectedSha256) {
+                        const std::string& expectedSha256,
+                        std::optional<std::uint64_t> expectedSize) {
     const auto parts = SplitHttpUrl(url);
     NetResult result;
     if (!parts)
@@ -33,14 +35,15 @@ int CHttp::DownHttpFile(ITransferSink* sink, const std::string& url, const std::
     else if (!expectedSha256.empty() && !IsSha256Hex(expectedSha256))
         result = NetResult::Fail(NetFailure::BadDigest, expectedSha256);
     else
-        result = Download(sink, *parts, url, destination, expectedSha256);
+        result = Download(sink, *parts, url, destination, expectedSha256, expectedSize);
     if (result.Ok()) return 1;
     Report(result, url, destination);
     return 0;
 }
 
 NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std::string& url,
-                          const std::string& destination, const std::string& expectedSha256) {
+                          const std::string& destination, const std::string& expectedSha256,
+                          std::optional<std::uint64_t> expectedSize) {
     std::string headers = kDownloadHeaders;
     const std::string partialPath = destination + ".df";
     CPartialFile partial;
@@ -103,6 +106,11 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
                 if (sink) sink->OnBlockWritten(present, m_nTotalSize);
                 if (auto speed = clock.AverageKiBPerSecond(received); speed && sink)
                     sink->OnAverageSpeed(*speed);
+                // Bytes past the known size are not the file: none of them is kept.
+                if (NetResult r = CheckSizeBound(present, expectedSize, url); !r.Ok()) {
+                    std::remove(partialPath.c_str());
+                    return r;
+                }
             }
             // What arrived before a failure stays in the partial file for the next attempt.
             if (!read.Ok()) return read;
@@ -157,6 +165,12 @@ void CHttp::Report(const NetResult& failure, const std::string& url,
             break;
         case NetFailure::DigestMismatch:
             logged = url + ":sha256 mismatch";
+            break;
+        case NetFailure::TooLarge:
+            logged = url + ":longer than the expected size";
+            break;
+        case NetFailure::Insecure:
+            logged = url + ":" + failure.Detail();
             break;
         case NetFailure::MoveFailed:
             logged = FileInUseText(destination);
