@@ -3,17 +3,19 @@
 // string argument (a path or an address), never with text from outside as the format.
 
 enum StringId : int {
-    IDS_ABOUTBOX = 101,         // About entry of the window menu
-    IDS_PRODUCT_KEY = 103,      // product key reported to the service
-    IDS_CHANNEL = 104,          // distribution channel
-    IDS_NETWORK_FAILED = 107,   // no network
-    IDS_TRANSFER_FAILED = 108,  // a transfer ended without a complete file
-    IDS_NOTICE_CAPTION = 109,   // caption of the network failure box
-    IDS_BAD_URL = 201,          // the download address is not one the client serves
-    IDS_BAD_DIGEST = 202,       // the expected digest is malformed
-    IDS_FILE_IN_USE = 203,      // %s: the installer's path
-    IDS_CONNECT_FAILED = 204,   // the server gave no answer
-    IDS_FILE_NOT_FOUND = 205,   // %s: the download address
+    IDS_ABOUTBOX = 101,             // About entry of the window menu
+    IDS_PRODUCT_KEY = 103,          // product key reported to the service
+    IDS_CHANNEL = 104,              // distribution channel
+    IDS_NETWORK_FAILED = 107,       // no network
+    IDS_TRANSFER_FAILED = 108,      // a transfer ended without a complete file
+    IDS_NOTICE_CAPTION = 109,       // caption of the network failure box
+    IDS_BAD_URL = 201,              // the download address is not one the client serves
+    IDS_BAD_DIGEST = 202,           // the expected digest is malformed
+    IDS_FILE_IN_USE = 203,          // %s: the installer's path
+    IDS_CONNECT_FAILED = 204,       // the server gave no answer
+    IDS_FILE_NOT_FOUND = 205,       // %s: the download address
+    IDS_UPDATE_CHECK_FAILED = 206,  // the update information was refused (not its age)
+    IDS_UPDATE_EXPIRED = 207,       // validly signed update information that has expired
 };
 
 struct ResStringEntry {
@@ -33,4 +35,7 @@ inline constexpr ResStringEntry kStringTable[] = {
     {IDS_FILE_IN_USE, "写文件%s错误！\n文件正在使用中，请先关闭程序！"},
     {IDS_CONNECT_FAILED, "连接服务器失败！"},
     {IDS_FILE_NOT_FOUND, "%s:file not exist！"},
+    // The log names the cause; the user only learns whether waiting or fixing the clock helps.
+    {IDS_UPDATE_CHECK_FAILED, "更新信息校验失败，请稍后重试！"},
+    {IDS_UPDATE_EXPIRED, "更新信息已过期，请检查系统时间后重试！"},
 };

@@ -9,6 +9,13 @@
 std::optional<std::uint64_t> FindCompleteCopy(CHttp& http, const UpdateInfo& info,
                                               const std::string& path) {
     if (::access(path.c_str(), F_OK) != 0) return std::nullopt;
+    if (info.size) {
+        // The signed size and digest decide alone; the server is not asked.
+        if (UnsharedFileSize(path) == *info.size && SameDigest(Sha256OfFile(path), info.sha256))
+            return *info.size;
+        ::unlink(path.c_str());
+        return std::nullopt;
+    }
     const auto remoteSize = static_cast<std::uint64_t>(http.GetHttpFileSize(info.url));
     const std::uint64_t localSize = UnsharedFileSize(path);
     // An empty file is never an installer, whatever the server says.

@@ -12,6 +12,8 @@ class CHttp;
 // The size of a complete copy at path, or nothing when the installer must be downloaded.
 // A copy is complete when it is not empty and at least as long as the server says the
 // installer is; when info carries a digest, only a copy with that digest is complete, and a
-// copy with another digest is deleted so that it can never be started.
+// copy with another digest is deleted so that it can never be started. When info carries a
+// size (a signed reply), only a copy of exactly that size and digest is complete, without
+// asking the server, and any other copy is deleted.
 std::optional<std::uint64_t> FindCompleteCopy(CHttp& http, const UpdateInfo& info,
                                               const std::string& path);
