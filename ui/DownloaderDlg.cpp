@@ -136,7 +136,17 @@ void CDownloaderDlg::OnSysCommand(unsigned nID) {
 }
 
 void CDownloaderDlg::StartWorker() {
-    m_workers.Start([this] { m_workerProc(this); });
+    if (m_busyWorker != 0) return;
+    const std::uint64_t id = ++m_lastWorker;
+    m_busyWorker = id;
+    m_workers.Start([this, id] {
+        m_workerProc(this);
+        // Its end is reported in queue order, after everything it sent; a window already gone
+        // drops the call.
+        m_queue->Call([this, id] {
+            if (m_busyWorker == id) m_busyWorker = 0;
+        });
+    });
 }
 
 void CDownloaderDlg::OnExit() {

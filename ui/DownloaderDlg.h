@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -98,6 +99,10 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     GMainLoop* m_loop = nullptr;
     bool m_ended = false;
     bool m_firstWorkerPending = false;
+    // The worker at work (0: none), so that a Retry while one still runs starts no second one.
+    // Only the window thread reads or writes it.
+    std::uint64_t m_busyWorker = 0;
+    std::uint64_t m_lastWorker = 0;
     int m_result = IDCANCEL;
     WindowHandle m_queue;
     CWindowTag m_windowTag;

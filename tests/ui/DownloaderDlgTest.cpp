@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
@@ -43,6 +44,7 @@ class DownloaderDlgTest : public ::testing::Test {
         if (!InitGtkForTests()) GTEST_SKIP() << "no display";
         window = std::make_unique<WindowUnderTest>([this](CWorkerHost*) {
             ++workerRuns;
+            while (holdWorkers.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return 0u;
         });
         ASSERT_TRUE(window->WaitForPage());
@@ -63,6 +65,7 @@ class DownloaderDlgTest : public ::testing::Test {
     }
 
     std::atomic<int> workerRuns{0};
+    std::atomic<bool> holdWorkers{false};  // workers stay at work while set
     std::unique_ptr<WindowUnderTest> window;
 };
 
@@ -182,9 +185,19 @@ TEST_F(DownloaderDlgTest, LongBacklogArrivesInSlicesWithEveryCallInOrder) {
     EXPECT_EQ(Eval("calls + '/' + outOfOrder"), std::to_string(kEvents) + "/0");
 }
 
-TEST_F(DownloaderDlgTest, RetryStartsOneMoreWorkerEachTime) {
+TEST_F(DownloaderDlgTest, RetryStartsOneMoreWorkerEachTimeButNeverASecondAtOnce) {
     EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 1; }));
+    window->Settle();  // the first worker's end is reported
+    // The second Retry arrives while the worker the first one started is still at work.
+    holdWorkers = true;
     Eval("window.external._velmora_Retry(); window.external._velmora_Retry(); 1");
+    EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 2; }));
+    window->Settle();
+    EXPECT_EQ(Dlg().WorkersStarted(), 2u);
+    holdWorkers = false;
+    // The released worker ends and its end is reported.
+    static_cast<void>(window->WaitUntil([] { return false; }, std::chrono::milliseconds(300)));
+    Eval("window.external._velmora_Retry(); 1");
     EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 3; }));
     EXPECT_EQ(Dlg().WorkersStarted(), 3u);
     EXPECT_EQ(window->App().quit.load(), 0);
