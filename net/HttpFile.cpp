@@ -48,6 +48,8 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     // A transfer that receives nothing for this long has stalled.
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, session.Limits().stallSeconds);
+    if (session.Limits().totalSeconds > 0)
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT, session.Limits().totalSeconds);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CHttpFile::OnWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);

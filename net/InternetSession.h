@@ -15,6 +15,7 @@ class CHttpConnection;
 struct CTransferLimits {
     long connectTimeoutSeconds = 60;
     long stallSeconds = 30;
+    long totalSeconds = 0;  // the whole transfer, 0: no limit
 };
 
 class CInternetSession {

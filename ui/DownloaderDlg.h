@@ -18,6 +18,7 @@
 #include "download/WorkerHost.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
+#include "ui/AdvertFetch.h"
 #include "ui/IconSet.h"
 #include "ui/ScriptBridge.h"
 #include "ui/WebHost.h"
@@ -83,6 +84,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     void OnPageReadyChanged(bool ready) override;
     void OnPageLoadEnded() override;
     void StartFirstWorker();
+    void StartAdvert();
     void StartWorker();
 
     LRESULT WindowProc(const WorkerEvent& event);
@@ -109,4 +111,5 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     std::unique_ptr<CWebHost> m_webHost;
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
     CWorkerThreads m_workers;
+    std::unique_ptr<CAdvertFetch> m_advert;  // stopped before anything it reports to goes
 };
