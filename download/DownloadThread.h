@@ -2,11 +2,13 @@
 // The download worker: one pass from the network check to a finished, verified installer,
 // reporting to its window only through worker events.
 
+#include <span>
 #include <string>
 
 #include "base/AppState.h"
 #include "download/RetryPolicy.h"
 #include "download/UpdateInfo.h"
+#include "download/UpdateKeys.h"
 #include "download/WorkerHost.h"
 
 // Where a run asks for the update information, and what it fetches without a usable answer.
@@ -16,11 +18,13 @@ struct UpdateEndpoints {
     std::string defaultInstallerUrl = g_strDefaultInstallerUrl;
 };
 
-// What one worker run is given: the application's state and where to ask.
+// What one worker run is given: the application's state, where to ask, and the keys the
+// update information must be signed with (none: the program was built unsigned).
 struct WorkerEnvironment {
     AppState app;
     UpdateEndpoints endpoints;
     RetrySettings retry = {};  // tests shorten the pauses
+    std::span<const UpdateKey> updateKeys = CompiledUpdateKeys();
 };
 
 // The thread procedure. 0 without a host or when the network check fails, 1 otherwise.

@@ -9,6 +9,13 @@
 std::optional<std::uint64_t> FindCompleteCopy(CHttp& http, const UpdateInfo& info,
                                               const std::string& path) {
     if (::access(path.c_str(), F_OK) != 0) return std::nullopt;
+    if (info.size) {
+        // The signed size and digest decide alone; the server is not asked.
+        if (UnsharedFileSize(path) == *info.size && SameDigest(Sha256OfFile(path), info.sha256))
+            return *info.size;
+        ::unlink(path.c_str());
+        return std::nullopt;
+    }
     // Without a digest only the server can vouch for the copy: its validator and last bytes.
     if (info.sha256.empty()) {
         const std::uint64_t size = UnsharedFileSize(path);

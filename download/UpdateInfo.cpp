@@ -14,7 +14,15 @@
 
 const std::string g_strUpdateHost = DOWNLOADER_UPDATE_HOST;
 const std::string g_strDefaultInstallerUrl =
-    "http://" DOWNLOADER_WEB_HOST "/tools/myvelmora_setup.exe";
+    HostBaseUrl(DOWNLOADER_WEB_HOST) + "/tools/myvelmora_setup.exe";
+
+std::string HostBaseUrl(const std::string& host) {
+    // Only the scheme's spelling in the build settings is looked at; the host itself is
+    // checked where the address is used.
+    if (g_ascii_strncasecmp(host.c_str(), "https://", 8) == 0) return "https://" + host.substr(8);
+    if (g_ascii_strncasecmp(host.c_str(), "http://", 7) == 0) return "http://" + host.substr(7);
+    return "http://" + host;
+}
 
 namespace {
 constexpr char kFileStem[] = "/myvelmora_setup";
@@ -77,8 +85,8 @@ std::vector<std::string> MirrorsOf(const Json::Value& root) {
 
 std::string UpdateInfoUrl(const std::string& version, const std::string& channel,
                           const std::string& host) {
-    return Format("http://%s/tools/updateinfo.php?type=all&detail=1&version=%s&channel=%s",
-                  host.c_str(), version.c_str(), channel.c_str());
+    return Format("%s/tools/updateinfo.php?type=all&detail=1&version=%s&channel=%s",
+                  HostBaseUrl(host).c_str(), version.c_str(), channel.c_str());
 }
 
 UpdateInfo ParseUpdateInfo(const std::string& reply, const std::string& defaultUrl) {

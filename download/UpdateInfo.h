@@ -5,16 +5,22 @@
 
 #include <json/value.h>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-// host[:port] of the maker's update-information service, compiled in.
+// host[:port] or https://host[:port] of the maker's update-information service, compiled in.
 extern const std::string g_strUpdateHost;
 // Where the installer comes from when the service gives no usable answer.
 extern const std::string g_strDefaultInstallerUrl;
 
-// The request URL for the product key and channel, on host (host[:port]). The values go into
-// the query as they stand: the service expects them unescaped.
+// "scheme://host[:port]" for a host as the build settings give it: https only when the setting
+// says "https://", http for a bare host[:port].
+std::string HostBaseUrl(const std::string& host);
+
+// The request URL for the product key and channel, on host (as HostBaseUrl takes it). The values go
+// into the query as they stand: the service expects them unescaped.
 std::string UpdateInfoUrl(const std::string& version, const std::string& channel,
                           const std::string& host = g_strUpdateHost);
 
@@ -24,6 +30,8 @@ struct UpdateInfo {
     std::string version;               // version label as the service gave it; empty when not given
     std::string sha256;                // expected digest of the installer (64 hex digits), or empty
     std::vector<std::string> mirrors;  // further http(s) addresses of the same installer
+    // The installer's exact size in bytes; only a signed reply gives it.
+    std::optional<std::uint64_t> size;
     Json::Value document;  // the reply as far as the parser got; null for an empty reply
 };
 

@@ -1,15 +1,17 @@
 #include "download/UpdateReplyVerdict.h"
 
-#include "download/UpdateTrustTexts.h"
+#include "base/ResString.h"
+#include "base/StringTable.h"
 
-std::string_view UserTextFor(UpdateReplyKind kind) {
+std::string UserTextFor(UpdateReplyKind kind) {
     switch (kind) {
         case UpdateReplyKind::Ok:
             return {};
         case UpdateReplyKind::Expired:
-            return kUpdateExpiredText;
+            // Most often the machine's clock is wrong.
+            return LoadResString(IDS_UPDATE_EXPIRED);
         default:
-            return kUpdateCheckFailedText;
+            return LoadResString(IDS_UPDATE_CHECK_FAILED);
     }
 }
 

@@ -39,8 +39,8 @@ struct UpdateReplyVerdict {
     std::optional<AcceptedUpdate> update;  // set exactly when kind is Ok
 };
 
-// The text the user is shown for a refusal (UpdateTrustTexts.h); empty for Ok.
-std::string_view UserTextFor(UpdateReplyKind kind);
+// The text the user is shown for a refusal (from the string table); empty for Ok.
+std::string UserTextFor(UpdateReplyKind kind);
 
 // The kind's name, for logs and test output: "Ok", "NotSigned", ...
 std::string_view KindName(UpdateReplyKind kind);

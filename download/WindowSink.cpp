@@ -14,5 +14,6 @@ void CWindowSink::OnAverageSpeed(std::int32_t kibPerSecond) {
 
 void CWindowSink::OnComplete() {
     // Only now is the installer in its place: the window may start it.
+    if (m_beforeStart) m_beforeStart();
     PostMessage(m_hwnd, UpdateProgress{0, 100});
 }

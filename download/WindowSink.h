@@ -1,12 +1,17 @@
 #pragma once
 // A download's reports turned into the worker events its window shows.
 
+#include <functional>
+
 #include "download/WorkerEvents.h"
 #include "net/TransferSink.h"
 
 class CWindowSink final : public ITransferSink {
   public:
-    explicit CWindowSink(WindowHandle hwnd) : m_hwnd(std::move(hwnd)) {}
+    // beforeStart runs once the file is in place, just before the window is told it may start
+    // it.
+    explicit CWindowSink(WindowHandle hwnd, std::function<void()> beforeStart = {})
+        : m_hwnd(std::move(hwnd)), m_beforeStart(std::move(beforeStart)) {}
 
     void OnTotalSize(std::uint64_t totalBytes) override;
     void OnBlockWritten(std::uint64_t presentBytes, std::uint64_t totalBytes) override;
@@ -15,4 +20,5 @@ class CWindowSink final : public ITransferSink {
 
   private:
     WindowHandle m_hwnd;
+    std::function<void()> m_beforeStart;
 };

@@ -41,6 +41,7 @@ CHttp::~CHttp() {
 void CHttp::InitSession() {
     std::lock_guard lock(m_cs);
     m_pSession = std::make_unique<CInternetSession>(m_agent, m_stopFlag, m_limits);
+    m_pSession->SetCaFile(m_caFile);
     m_bSessionOpen = 1;
 }
 
@@ -63,7 +64,7 @@ void CHttp::OpenRequest(const CUrlParts& parts, HttpVerb verb) {
     // goes back to the session's cache instead of leaking.
     Clean();
     if (!m_bSessionOpen) InitSession();
-    m_pConnection = m_pSession->GetHttpConnection(parts.server, parts.port);
+    m_pConnection = m_pSession->GetHttpConnection(parts.server, parts.port, parts.scheme);
     m_pHttpFile = m_pConnection->OpenRequest(verb, parts.object, m_dwRequestFlags);
 }
 
@@ -114,6 +115,42 @@ NetResult CHttp::FetchText(const std::string& url, const std::string& verb,
         if (result.Ok()) text = TrimmedBothEnds(NarrowToWide(narrow));
     }
     TRACE("==================================request close:%s\n", url.c_str());
+    Clean();
+    return result;
+}
+
+NetResult CHttp::FetchRawText(const std::string& url, std::size_t maxBytes, const char* headerName,
+                              std::string& body, std::optional<std::string>& header) {
+    body.clear();
+    header.reset();
+    auto parts = SplitHttpUrl(url);
+    if (!parts) return NetResult::Fail(NetFailure::BadUrl, url);
+    OpenRequest(*parts, HttpVerb::Get);
+    NetResult result = m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
+    if (result.Ok()) result = m_pHttpFile->SendRequest();
+    if (result.Ok()) {
+        const long status = m_pHttpFile->QueryInfoStatusCode();
+        if (status != 200) result = NetResult::Fail(NetFailure::Refused, std::to_string(status));
+    }
+    if (result.Ok()) header = m_pHttpFile->ResponseHeader(headerName);
+    // One byte beyond the limit tells a body that is too long from one that just fits.
+    const std::size_t limit = maxBytes + 1;
+    char buffer[kTextPieceBytes];
+    while (result.Ok() && body.size() < limit) {
+        std::size_t n = 0;
+        result = m_pHttpFile->Read(buffer, std::min(kTextPieceBytes, limit - body.size()), n);
+        body.append(buffer, n);
+        if (n == 0) {
+            if (result.Ok() && m_pHttpFile->Stopped())
+                result = NetResult::Fail(NetFailure::Stopped, "the transfer was stopped");
+            else if (result.Ok() && !m_pHttpFile->BodyComplete())
+                result = NetResult::Fail(NetFailure::Incomplete, url);
+            break;
+        }
+    }
+    if (result.Ok() && body.size() > maxBytes)
+        result = NetResult::Fail(NetFailure::TooLarge, std::to_string(maxBytes));
+    // Closing before the end drops the connection: the rest of a long body is never read.
     Clean();
     return result;
 }

@@ -41,6 +41,12 @@ class CHttp {
     // empty for any other status.
     NetResult FetchText(const std::string& url, const std::string& verb, const std::string& content,
                         std::string& text);
+    // GET of url taking the body of a 200 answer byte for byte (nothing decoded, trimmed or cut
+    // at a NUL) and the value of the response header headerName, nothing when it has none.
+    // Reading stops after maxBytes + 1 bytes: a longer body fails with TooLarge, body holding
+    // the bytes read. Any other status fails with Refused (its number as the detail).
+    NetResult FetchRawText(const std::string& url, std::size_t maxBytes, const char* headerName,
+                           std::string& body, std::optional<std::string>& header);
     // Content-Length of url; 0 when the file is missing (404) or on any failure.
     std::int64_t GetHttpFileSize(const std::string& url);
     // The same with the failure told apart: NotFound for a 404.
@@ -51,7 +57,9 @@ class CHttp {
     // digest matches. 1 when the file is complete and in place, 0 otherwise (see LastError()).
     int DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
                      const std::string& expectedSha256 = {});
-    // The same for target fetched from url (its main address or a mirror). The partial file
+    // The same for target fetched from url (its main address or a mirror). When target knows
+    // the size, a body that would make the file longer stops the transfer and fails with
+    // TooLarge, and its partial file is removed. The partial file
     // keeps a record beside it (ResumeRecord.h) so that it is only ever resumed with bytes of
     // the same file: a partial of another file, or one the server no longer vouches for,
     // starts again from its first byte.
@@ -75,6 +83,9 @@ class CHttp {
     // Time limits of later transfers; tests shorten them. Takes effect when the session is
     // created, that is before the first operation.
     void SetTransferLimits(const CTransferLimits& limits) { m_limits = limits; }
+    // Tests only: https servers are verified against the CA certificates in this file instead
+    // of the system's store. Takes effect when the session is created.
+    void SetCaFile(std::string path) { m_caFile = std::move(path); }
 
   private:
     void InitSession();
@@ -105,6 +116,7 @@ class CHttp {
     CTransferLimits m_limits;
     TransferFacts m_facts;
     FreeSpaceProbe m_freeSpace;
+    std::string m_caFile;
 };
 
 // Sent with every size query and download.

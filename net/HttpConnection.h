@@ -12,7 +12,9 @@ enum class HttpVerb { Post = 0, Get = 1 };
 
 class CHttpConnection {
   public:
-    CHttpConnection(CInternetSession& session, std::string server, unsigned port);
+    // scheme: "http" or "https".
+    CHttpConnection(CInternetSession& session, std::string scheme, std::string server,
+                    unsigned port);
     CHttpConnection(const CHttpConnection&) = delete;
     CHttpConnection& operator=(const CHttpConnection&) = delete;
 
@@ -25,6 +27,7 @@ class CHttpConnection {
 
   private:
     CInternetSession& m_session;
+    std::string m_scheme;
     std::string m_server;
     unsigned m_port;
 };

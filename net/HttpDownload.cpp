@@ -17,11 +17,18 @@
 #include "net/PartialFile.h"
 #include "net/ResumeAnswer.h"
 #include "net/Sha256.h"
+#include "net/SizeBound.h"
 #include "net/SpeedClock.h"
 
 namespace {
 constexpr std::size_t kBlockBytes = 4096;
 constexpr char kFunction[] = "CHttp::DownHttpFile";
+
+// A size known before the transfer (a signed reply's) bounds it; 0 means none is known.
+std::optional<std::uint64_t> ExpectedSize(const DownloadTarget& target) {
+    if (target.size == 0) return std::nullopt;
+    return target.size;
+}
 // Without a validator of the server, the last bytes already on disk are asked for again and
 // compared: a server whose file changed sends other bytes there.
 constexpr std::uint64_t kOverlapBytes = 64 * 1024;
@@ -285,6 +292,11 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
                 if (sink) sink->OnBlockWritten(present, m_nTotalSize);
                 if (auto speed = clock.AverageKiBPerSecond(received); speed && sink)
                     sink->OnAverageSpeed(*speed);
+                // Bytes past the known size are not the file: none of them is kept.
+                if (NetResult r = CheckSizeBound(present, ExpectedSize(target), url); !r.Ok()) {
+                    std::remove(partialPath.c_str());
+                    return r;
+                }
             }
             // What arrived before a failure stays in the partial file for the next attempt.
             if (!transfer.Ok() || last == 0) break;
@@ -365,6 +377,12 @@ void CHttp::Report(const NetResult& failure, const std::string& url,
             break;
         case NetFailure::DigestMismatch:
             logged = url + ":sha256 mismatch";
+            break;
+        case NetFailure::TooLarge:
+            logged = url + ":longer than the expected size";
+            break;
+        case NetFailure::Insecure:
+            logged = url + ":" + failure.Detail();
             break;
         case NetFailure::MoveFailed:
             logged = FileInUseText(destination);

@@ -35,8 +35,12 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     // Closing the window must not wait for a name lookup still running in libcurl's resolver
     // thread.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");  // https only by redirect
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    // What was asked for over https is never fetched over plain http, not even by redirect.
+    // Certificates are verified (libcurl's default) against the system's store.
+    const bool secure = g_ascii_strncasecmp(url.c_str(), "https:", 6) == 0;
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
+    if (!session.CaFile().empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, session.CaFile().c_str());
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, session.Agent().c_str());
@@ -47,6 +51,8 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     // A transfer that receives nothing for this long has stalled.
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, session.Limits().stallSeconds);
+    if (session.Limits().totalSeconds > 0)
+        curl_easy_setopt(easy, CURLOPT_TIMEOUT, session.Limits().totalSeconds);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CHttpFile::OnWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -260,8 +266,18 @@ NetResult CHttpFile::WaitForNetwork() {
 
 NetResult CHttpFile::TransferError() const {
     // curl's detailed error buffer when it has one, otherwise the code's generic text.
-    return NetResult::Fail(NetFailure::Transfer,
-                           *m_errorText ? m_errorText : curl_easy_strerror(m_result));
+    std::string text = *m_errorText ? m_errorText : curl_easy_strerror(m_result);
+    switch (m_result) {
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_UNSUPPORTED_PROTOCOL:  // a redirect to a scheme not allowed (https to http)
+            return NetResult::Fail(NetFailure::Insecure, std::move(text));
+        default:
+            return NetResult::Fail(NetFailure::Transfer, std::move(text));
+    }
 }
 
 std::optional<long> CHttpFile::RetryAfterSeconds() const {

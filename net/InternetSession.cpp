@@ -15,8 +15,9 @@ CInternetSession::CInternetSession(std::string agent, const std::atomic<int>& st
 CInternetSession::~CInternetSession() = default;
 
 std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const std::string& server,
-                                                                     unsigned port) {
-    return std::make_unique<CHttpConnection>(*this, server, port);
+                                                                     unsigned port,
+                                                                     const std::string& scheme) {
+    return std::make_unique<CHttpConnection>(*this, scheme, server, port);
 }
 
 void CInternetSession::Close() {

@@ -15,6 +15,7 @@ class CHttpConnection;
 struct CTransferLimits {
     long connectTimeoutSeconds = 60;
     long stallSeconds = 30;
+    long totalSeconds = 0;  // the whole transfer, 0: no limit
 };
 
 class CInternetSession {
@@ -27,7 +28,9 @@ class CInternetSession {
     CInternetSession(const CInternetSession&) = delete;
     CInternetSession& operator=(const CInternetSession&) = delete;
 
-    std::unique_ptr<CHttpConnection> GetHttpConnection(const std::string& server, unsigned port);
+    // scheme: "http" (the default) or "https".
+    std::unique_ptr<CHttpConnection> GetHttpConnection(const std::string& server, unsigned port,
+                                                       const std::string& scheme = "http");
     // Drops the cached connections; requests made afterwards fail.
     void Close();
 
@@ -35,10 +38,15 @@ class CInternetSession {
     const std::string& Agent() const { return m_agent; }
     const std::atomic<int>& StopFlag() const { return m_stopFlag; }
     const CTransferLimits& Limits() const { return m_limits; }
+    // Certificates of https servers are verified against the system's store; tests name a
+    // file of their own CA here instead (never the program: it has no setting for it).
+    void SetCaFile(std::string path) { m_caFile = std::move(path); }
+    const std::string& CaFile() const { return m_caFile; }
 
   private:
     std::string m_agent;
     const std::atomic<int>& m_stopFlag;
     CTransferLimits m_limits;
+    std::string m_caFile;
     CurlMulti m_multi;
 };

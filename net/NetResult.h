@@ -21,6 +21,8 @@ enum class NetFailure {
     DigestMismatch,  // the whole file is not the one expected
     MoveFailed,      // the finished file could not be moved into place
     NoSpace,         // the disk cannot hold what remains to be downloaded
+    TooLarge,        // the body is longer than the caller allows; no more of it was read
+    Insecure,        // an https server's certificate did not verify, or a redirect left https
 };
 
 class [[nodiscard]] NetResult {

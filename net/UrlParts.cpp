@@ -39,12 +39,15 @@ std::optional<CUrlParts> SplitHttpUrl(const std::string& url) {
     if (curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), CURLU_ALLOW_SPACE) != CURLUE_OK)
         return std::nullopt;
     auto scheme = Part(handle.get(), CURLUPART_SCHEME);
-    if (!scheme || *scheme != "http") return std::nullopt;
+    // libcurl hands the scheme back in lower case. An https address keeps its scheme all the
+    // way to the request: it is never downgraded.
+    if (!scheme || (*scheme != "http" && *scheme != "https")) return std::nullopt;
     auto host = Part(handle.get(), CURLUPART_HOST);
     auto port = Part(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT);
     if (!host || !IsUsableHost(*host) || !port) return std::nullopt;
 
     CUrlParts parts;
+    parts.scheme = *scheme;
     parts.server = *host;
     parts.port = static_cast<unsigned>(std::strtoul(port->c_str(), nullptr, 10));
     parts.object = Part(handle.get(), CURLUPART_PATH, CURLU_URLENCODE).value_or("/");
@@ -54,6 +57,7 @@ std::optional<CUrlParts> SplitHttpUrl(const std::string& url) {
     return parts;
 }
 
-std::string JoinHttpUrl(const std::string& server, unsigned port, const std::string& object) {
-    return "http://" + server + ":" + std::to_string(port) + object;
+std::string JoinHttpUrl(const std::string& scheme, const std::string& server, unsigned port,
+                        const std::string& object) {
+    return scheme + "://" + server + ":" + std::to_string(port) + object;
 }

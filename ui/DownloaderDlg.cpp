@@ -1,7 +1,10 @@
 #include "ui/DownloaderDlg.h"
 
+#include <chrono>
+
 #include "base/ResString.h"
 #include "base/StringTable.h"
+#include "download/AdvertReply.h"
 #include "platform/NetworkPresence.h"
 #include "platform/NetworkWatch.h"
 #include "ui/AboutDlg.h"
@@ -28,6 +31,7 @@ CDownloaderDlg::CDownloaderDlg(AppState app, WorkerProc worker)
           nullptr, [this](const WorkerEvent& event) { return WindowProc(event); })) {}
 
 CDownloaderDlg::~CDownloaderDlg() {
+    m_advert.reset();
     m_queue->Close();
     if (m_window) gtk_widget_destroy(m_window);
     m_workers.JoinAll();
@@ -42,6 +46,7 @@ int CDownloaderDlg::DoModal() {
     // The loop has ended by whatever path: stop the transfers, release waiting senders, and
     // wait for the workers, which now end at their next poll.
     m_app.quit.store(1);
+    m_advert.reset();
     m_queue->Close();
     if (m_window) gtk_widget_destroy(m_window);
     m_workers.JoinAll();
@@ -118,7 +123,23 @@ void CDownloaderDlg::EndDialog(int result) {
 
 void CDownloaderDlg::OnPageReadyChanged(bool ready) {
     m_bridge->SetPageReady(ready);
-    if (ready) StartFirstWorker();
+    if (!ready) return;
+    StartFirstWorker();
+    StartAdvert();
+}
+
+void CDownloaderDlg::StartAdvert() {
+    if (m_advert) return;  // once per window; a page that comes back keeps its picture
+    const auto stamp = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::system_clock::now().time_since_epoch())
+                           .count();
+    const std::string callback = "jsonp" + std::to_string(stamp);
+    m_advert = std::make_unique<CAdvertFetch>();
+    m_advert->Start(
+        AdvertUrl(m_app.params.Get("Version"), m_app.params.Get("Channel"), callback, stamp),
+        m_app.appName, [this](const std::string& fragment) {
+            m_queue->Call([this, fragment] { InvokeScript("jsShowAd", {fragment}); });
+        });
 }
 
 void CDownloaderDlg::OnPageLoadEnded() {
@@ -146,7 +167,17 @@ void CDownloaderDlg::OnSysCommand(unsigned nID) {
 }
 
 void CDownloaderDlg::StartWorker() {
-    m_workers.Start([this] { m_workerProc(this); });
+    if (m_busyWorker != 0) return;
+    const std::uint64_t id = ++m_lastWorker;
+    m_busyWorker = id;
+    m_workers.Start([this, id] {
+        m_workerProc(this);
+        // Its end is reported in queue order, after everything it sent; a window already gone
+        // drops the call.
+        m_queue->Call([this, id] {
+            if (m_busyWorker == id) m_busyWorker = 0;
+        });
+    });
 }
 
 void CDownloaderDlg::OnExit() {

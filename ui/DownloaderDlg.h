@@ -6,6 +6,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/ShellOpen.h"
 #include "platform/SingleInstance.h"
 #include "platform/WorkerThreads.h"
+#include "ui/AdvertFetch.h"
 #include "ui/IconSet.h"
 #include "ui/ScriptBridge.h"
 #include "ui/TitleBarDrag.h"
@@ -89,6 +91,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     void OnPageReadyChanged(bool ready) override;
     void OnPageLoadEnded() override;
     void StartFirstWorker();
+    void StartAdvert();
     void StartWorker();
 
     LRESULT WindowProc(const WorkerEvent& event);
@@ -106,6 +109,10 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     GMainLoop* m_loop = nullptr;
     bool m_ended = false;
     bool m_firstWorkerPending = false;
+    // The worker at work (0: none), so that a Retry while one still runs starts no second one.
+    // Only the window thread reads or writes it.
+    std::uint64_t m_busyWorker = 0;
+    std::uint64_t m_lastWorker = 0;
     int m_result = IDCANCEL;
     WindowHandle m_queue;
     CWindowTag m_windowTag;
@@ -117,4 +124,5 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     CNetworkWatch m_networkWatch;
     std::unique_ptr<CShellOpenWatch> m_opener;  // the installer's xdg-open, until it answers
     CWorkerThreads m_workers;
+    std::unique_ptr<CAdvertFetch> m_advert;  // stopped before anything it reports to goes
 };

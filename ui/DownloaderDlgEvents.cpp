@@ -68,6 +68,9 @@ LRESULT CDownloaderDlg::OnShowDetail(const ShowDetail& detail) {
 }
 
 LRESULT CDownloaderDlg::OnShowDownFail(const ShowDownFail& failure) {
+    // The failure view is a worker's last word: its Retry button must work at once, before the
+    // worker has quite returned.
+    m_busyWorker = 0;
     InvokeScript("jsShowDownFail", {failure.text});
     return 1;
 }

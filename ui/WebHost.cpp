@@ -12,6 +12,15 @@ namespace {
 
 constexpr char kMenuCommandKey[] = "downloader-menu-command";
 
+// The page and its parts come from the resources; the advertisement's pictures may come from
+// the web. Nothing else is loaded: no remote script, frame, object or request, whatever a
+// fragment tries. Inline script stays for the page's own handlers (onclick="Retry()").
+constexpr char kContentSecurityPolicy[] =
+    "default-src 'self' res:; script-src 'self' res: 'unsafe-inline'; "
+    "style-src 'self' res: 'unsafe-inline'; img-src 'self' res: http: https:; "
+    "connect-src 'self' res:; frame-src 'none'; object-src 'none'; base-uri 'none'; "
+    "form-action 'none'";
+
 // The scheme, lower-cased and interned (never freed), or nullptr.
 const char* SchemeOf(const char* uri) {
     return uri ? g_uri_peek_scheme(uri) : nullptr;
@@ -146,9 +155,13 @@ void CWebHost::AnswerSchemeRequest(WebKitURISchemeRequest* request) {
         return;
     }
     GObjectPtr<GInputStream> stream(g_memory_input_stream_new_from_bytes(bytes.get()));
-    webkit_uri_scheme_request_finish(request, stream.get(),
-                                     static_cast<gint64>(g_bytes_get_size(bytes.get())),
-                                     contentType.c_str());
+    GObjectPtr<WebKitURISchemeResponse> response(webkit_uri_scheme_response_new(
+        stream.get(), static_cast<gint64>(g_bytes_get_size(bytes.get()))));
+    webkit_uri_scheme_response_set_content_type(response.get(), contentType.c_str());
+    SoupMessageHeaders* headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+    soup_message_headers_append(headers, "Content-Security-Policy", kContentSecurityPolicy);
+    webkit_uri_scheme_response_set_http_headers(response.get(), headers);  // takes them
+    webkit_uri_scheme_request_finish_with_response(request, response.get());
 }
 
 void CWebHost::SetPageReady(bool ready) {

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +32,7 @@
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
 #include "net/Http.h"
+#include "net/Sha256.h"
 
 namespace {
 struct ChildRun {
@@ -108,7 +110,10 @@ int Serve(const std::string& path) {
 }
 
 // Child: downloads url to destination through DownHttpFile, counting the events it posts.
-int Fetch(const std::string& url, const std::string& destination) {
+// With sha256 and size (a signed reply's), the download checks both as the signed program's
+// does.
+int Fetch(const std::string& url, const std::string& destination, const std::string& sha256 = {},
+          std::optional<std::uint64_t> size = {}) {
     GMainContext* context = g_main_context_new();
     long sizes = 0, progress = 0, speeds = 0;
     std::atomic<bool> finished{false};
@@ -128,7 +133,8 @@ int Fetch(const std::string& url, const std::string& destination) {
         CHttp http("download_bench", quit, "");
         CWindowSink sink(queue);
         // NO_EVENTS=1 leaves the window out, to tell the events' share of the cost.
-        result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : &sink, url, destination);
+        result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : &sink, url, destination,
+                                   sha256, size);
     }
     queue->Post(ShowDownFail{});
     window.join();
@@ -161,6 +167,10 @@ int main(int argc, char** argv) {
     const std::string self = "/proc/self/exe";
     if (argc == 3 && std::string(argv[1]) == "serve") return Serve(argv[2]);
     if (argc == 4 && std::string(argv[1]) == "fetch") return Fetch(argv[2], argv[3]);
+    if (argc == 6 && std::string(argv[1]) == "fetch")
+        return Fetch(argv[2], argv[3], argv[4], std::strtoull(argv[5], nullptr, 10));
+    // VERIFY=1: every download checks the file's SHA-256 and size, as in a signed program.
+    const bool verify = std::getenv("VERIFY") != nullptr;
 
     std::vector<std::uint64_t> sizesMiB;
     for (int i = 1; i < argc; ++i) sizesMiB.push_back(std::strtoull(argv[i], nullptr, 10));
@@ -173,6 +183,7 @@ int main(int argc, char** argv) {
     for (std::uint64_t mib : sizesMiB) {
         const std::string source = dir + "/source.bin";
         GenerateFile(source, mib << 20);
+        const std::string digest = verify ? Sha256OfFile(source) : std::string();
 
         int out[2];
         if (pipe(out) != 0) return 1;
@@ -196,7 +207,12 @@ int main(int argc, char** argv) {
             const std::string curlOut = dir + "/by-curl.bin", ourOut = dir + "/by-us.bin";
             curls.push_back(RunChild({"curl", "-s", "-o", curlOut, url}, false));
             std::filesystem::remove(curlOut);
-            ours.push_back(RunChild({exe, "fetch", url, ourOut}, round + 1 < kRounds));
+            std::vector<std::string> fetch = {exe, "fetch", url, ourOut};
+            if (verify) {
+                fetch.push_back(digest);
+                fetch.push_back(std::to_string(mib << 20));
+            }
+            ours.push_back(RunChild(fetch, round + 1 < kRounds));
             std::filesystem::remove(ourOut);
         }
         kill(server, SIGTERM);
@@ -204,8 +220,8 @@ int main(int argc, char** argv) {
         std::filesystem::remove(source);
 
         ChildRun curl = Median(curls), us = Median(ours);
-        std::printf("%llu MiB, median of %d rounds:\n", static_cast<unsigned long long>(mib),
-                    kRounds);
+        std::printf("%llu MiB, median of %d rounds%s:\n", static_cast<unsigned long long>(mib),
+                    kRounds, verify ? ", SHA-256 and size checked" : "");
         Report("curl", curl, static_cast<double>(mib));
         Report("DownHttpFile", us, static_cast<double>(mib));
         std::printf("  throughput ratio %.3f (target >= 0.95), CPU ratio %.3f (target <= 1.5)\n\n",

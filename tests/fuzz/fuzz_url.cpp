@@ -29,11 +29,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(parts->port <= 65535);
     Require(!parts->object.empty() && parts->object[0] == '/');
     Require(!HasLineBreak(parts->server) && !HasLineBreak(parts->object));
+    Require(parts->scheme == "http" || parts->scheme == "https");
 
     // libcurl may still normalise the host on a second pass (numeric IPv4 forms, percent
     // signs), so the round trip holds the port and the request target to their word.
-    const auto again = SplitHttpUrl(JoinHttpUrl(parts->server, parts->port, parts->object));
+    const auto again =
+        SplitHttpUrl(JoinHttpUrl(parts->scheme, parts->server, parts->port, parts->object));
     Require(again.has_value());
+    Require(again->scheme == parts->scheme);
     Require(again->port == parts->port && again->object == parts->object);
     return 0;
 }

@@ -230,7 +230,7 @@ TEST_F(DownHttpFile, RefusesOtherSchemesWithoutTouchingAnything) {
     LocalHttpServer server(FileRoute({.content = kFile}));
     const std::string hostPort = "127.0.0.1:" + std::to_string(server.Port());
     for (const std::string& url :
-         {"https://" + hostPort + "/f", "ftp://" + hostPort + "/f", std::string("garbage")}) {
+         {"gopher://" + hostPort + "/f", "ftp://" + hostPort + "/f", std::string("garbage")}) {
         EventRecorder events;
         CHttp http = NewHttp();
         EXPECT_EQ(http.DownHttpFile(&events.Sink(), url, Path("setup.exe")), 0);

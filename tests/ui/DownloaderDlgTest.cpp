@@ -5,10 +5,12 @@
 
 #include <sys/stat.h>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -43,6 +45,7 @@ class DownloaderDlgTest : public ::testing::Test {
         if (!InitGtkForTests()) GTEST_SKIP() << "no display";
         window = std::make_unique<WindowUnderTest>([this](CWorkerHost*) {
             ++workerRuns;
+            while (holdWorkers.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
             return 0u;
         });
         ASSERT_TRUE(window->WaitForPage());
@@ -63,6 +66,7 @@ class DownloaderDlgTest : public ::testing::Test {
     }
 
     std::atomic<int> workerRuns{0};
+    std::atomic<bool> holdWorkers{false};  // workers stay at work while set
     std::unique_ptr<WindowUnderTest> window;
 };
 
@@ -192,9 +196,19 @@ TEST_F(DownloaderDlgTest, LongBacklogArrivesInSlicesWithEveryCallInOrder) {
     EXPECT_EQ(Eval("calls + '/' + outOfOrder"), std::to_string(kEvents) + "/0");
 }
 
-TEST_F(DownloaderDlgTest, RetryStartsOneMoreWorkerEachTime) {
+TEST_F(DownloaderDlgTest, RetryStartsOneMoreWorkerEachTimeButNeverASecondAtOnce) {
     EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 1; }));
+    window->Settle();  // the first worker's end is reported
+    // The second Retry arrives while the worker the first one started is still at work.
+    holdWorkers = true;
     Eval("window.external._velmora_Retry(); window.external._velmora_Retry(); 1");
+    EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 2; }));
+    window->Settle();
+    EXPECT_EQ(Dlg().WorkersStarted(), 2u);
+    holdWorkers = false;
+    // The released worker ends and its end is reported.
+    static_cast<void>(window->WaitUntil([] { return false; }, std::chrono::milliseconds(300)));
+    Eval("window.external._velmora_Retry(); 1");
     EXPECT_TRUE(window->WaitUntil([&] { return workerRuns == 3; }));
     EXPECT_EQ(Dlg().WorkersStarted(), 3u);
     EXPECT_EQ(window->App().quit.load(), 0);
@@ -397,15 +411,17 @@ TEST_F(DownloaderDlgTest, ContextMenuEndsWithTheAboutEntry) {
 
 TEST(DownloaderDlgLoading, SlowAdvertisementHoldsNothingBack) {
     if (!InitGtkForTests()) GTEST_SKIP() << "no display";
-    // The web server answers the page's advertisement request only when released, so the
-    // document's load cannot finish; the page's functions are there all the same.
+    // The web server answers the advertisement request only when released; the program asks
+    // it on a thread of its own, so the page and the worker go on meanwhile.
     std::mutex mutex;
     std::condition_variable released;
     bool release = false;
     httplib::Server server;
     KeepFromChildProcesses(server);
-    server.Get("/tools/updateinfo.php", [&](const httplib::Request&, httplib::Response& res) {
+    std::string asked;
+    server.Get("/tools/updateinfo.php", [&](const httplib::Request& req, httplib::Response& res) {
         std::unique_lock lock(mutex);
+        asked = req.target;
         released.wait_for(lock, 20s, [&] { return release; });
         res.set_content("", "text/javascript");
     });
@@ -418,7 +434,18 @@ TEST(DownloaderDlgLoading, SlowAdvertisementHoldsNothingBack) {
         WindowUnderTest window;
         EXPECT_TRUE(window.WaitUntil([&] { return window.Dlg().WorkersStarted() == 1; }, 10s));
         EXPECT_TRUE(window.Dlg().IsPageReady());
-        EXPECT_TRUE(webkit_web_view_is_loading(window.Dlg().WebView()));
+        EXPECT_TRUE(window.WaitUntil([&] {
+            std::lock_guard lock(mutex);
+            return !asked.empty();
+        }));
+        {
+            // The page's own request as it always was: callback first, a time stamp last.
+            std::lock_guard lock(mutex);
+            EXPECT_TRUE(std::regex_match(asked, std::regex("/tools/updateinfo\\.php\\?callback="
+                                                           "jsonp[0-9]+&version=[^&]*&type=ad&"
+                                                           "channel=[^&]*&_=[0-9]+")))
+                << asked;
+        }
         window.PostAndSettle(UpdateSpeed{9});
         EXPECT_EQ(window.Eval("document.getElementById('speed').textContent"),
                   ",下载速度 9.00 KB/s");

@@ -13,14 +13,17 @@ Options turn on the faults the end-to-end tests need.
 import argparse
 import hashlib
 import json
+import os
 import signal
 import sys
+import tempfile
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
 
 import replies
+import signing
 from file_sender import FileSender
 
 INSTALLER_PATHS = (replies.INSTALLER_PATH, replies.DEFAULT_INSTALLER_PATH)
@@ -62,9 +65,11 @@ class DemoHandler(BaseHTTPRequestHandler):
         if not self.server.quiet:
             sys.stderr.write("demo: " + (fmt % args) + "\n")
 
-    def send_plain(self, status, body, head, content_type="text/plain"):
+    def send_plain(self, status, body, head, content_type="text/plain", headers=None):
         self.send_response(status)
         self.send_header("Content-Type", content_type)
+        for name, value in (headers or {}).items():
+            self.send_header(name, value)
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "no-store")
         self.end_headers()
@@ -92,6 +97,10 @@ class DemoHandler(BaseHTTPRequestHandler):
             return self.server.file_sender.send(self, head)
         if path == "/tools/updateinfo.php" and query.get("type") == "ad":
             answer = replies.ad_reply(query.get("callback"))
+        elif path == "/tools/updateinfo.php" and self.server.signed:
+            status, headers, body = signing.signed_answer(settings.reply, *self.server.signed)
+            self.send_plain(status, body, head, "application/json", headers)
+            return status, 0 if head else len(body), True
         elif path == "/tools/updateinfo.php":
             answer = replies.update_reply(settings.reply, self.server.base_url, settings.version,
                                           self.server.sha256)
@@ -112,7 +121,8 @@ def parse_args(argv):
     parser.add_argument("--version", default="1.2.3", help='"version" in the update information')
     parser.add_argument("--rate", type=float, default=3.0,
                         help="throttle in MiB/s per download (0: none; default 3)")
-    parser.add_argument("--reply", choices=replies.REPLY_MODES, default="normal",
+    parser.add_argument("--reply", choices=replies.REPLY_MODES + ("tampered", "unsigned"),
+                        default="normal",
                         help="form of the update-information answer")
     parser.add_argument("--installer-status", type=int, default=200,
                         help="answer installer requests with this status instead (e.g. 404)")
@@ -124,6 +134,17 @@ def parse_args(argv):
     fault.add_argument("--stall-after", type=int, metavar="N",
                        help="stop sending after N body bytes, holding the connection open")
     parser.add_argument("--stall-seconds", type=float, default=600)
+    signed = parser.add_argument_group(
+        "signed update information",
+        "with --sign-key the reply is written and signed by downloader-sign; --reply then is "
+        "normal, tampered (one body byte changed) or unsigned (no signature header)")
+    signed.add_argument("--sign-key", help="a key file made by downloader-keygen")
+    signed.add_argument("--signer", default="downloader-sign", help="the downloader-sign tool")
+    signed.add_argument("--channel", default="general", help='"channel" of the signed reply')
+    signed.add_argument("--signed-file",
+                        help="the installer the reply describes (default: --file, the one served)")
+    signed.add_argument("--reply-file", help="serve this reply as it is instead (with --signature)")
+    signed.add_argument("--signature", help="the X-Update-Signature value of --reply-file")
     parser.add_argument("--request-log", help="append one JSON line per request to this file")
     parser.add_argument("--quiet", action="store_true", help="no access log on stderr")
     args = parser.parse_args(argv)
@@ -150,7 +171,26 @@ def make_server(settings):
     server.stopping = threading.Event()
     server.file_sender = FileSender(settings, server.stopping)
     server.request_log = RequestLog(settings.request_log)
+    server.signed = load_signed_reply(settings, server.base_url)
     return server
+
+
+def load_signed_reply(settings, base_url):
+    """(body, signature) of the signed reply, or None when the demo answers unsigned."""
+    if settings.reply_file:
+        with open(settings.reply_file, "rb") as source:
+            return source.read(), settings.signature or ""
+    if not settings.sign_key:
+        return None
+    folder = (os.path.dirname(settings.request_log) if settings.request_log
+              else tempfile.mkdtemp(prefix="demo-reply-"))
+    out = os.path.join(folder, f"updateinfo-{os.getpid()}.json")
+    signature = signing.sign_release(settings.signer, settings.sign_key,
+                                     settings.signed_file or settings.file,
+                                     base_url + replies.INSTALLER_PATH, settings.version,
+                                     settings.channel, out)
+    with open(out, "rb") as source:
+        return source.read(), signature
 
 
 def main(argv=None):
@@ -168,6 +208,9 @@ def main(argv=None):
     signal.signal(signal.SIGINT, stop)
     print(f"demo: serving {settings.file} (sha256 {server.sha256}) on {server.base_url}",
           flush=True)
+    if server.signed and settings.sign_key:
+        print(f"demo: update information signed with key '{signing.key_id(settings.sign_key)}'",
+              flush=True)
     server.serve_forever(poll_interval=0.2)
     server.server_close()
 
