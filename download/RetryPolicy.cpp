@@ -19,6 +19,8 @@ FailureKind ClassifyFailure(const TransferFacts& facts) {
         case NetFailure::DigestMismatch:
         case NetFailure::MoveFailed:
         case NetFailure::NoSpace:
+        case NetFailure::TooLarge:  // not the signed file: no address holds a better one
+        case NetFailure::Insecure:  // a certificate that fails, or a way back to http
             return FailureKind::Final;
         case NetFailure::BadUrl:
         case NetFailure::NotFound:

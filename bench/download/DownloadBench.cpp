@@ -134,7 +134,7 @@ int Fetch(const std::string& url, const std::string& destination, const std::str
         CWindowSink sink(queue);
         // NO_EVENTS=1 leaves the window out, to tell the events' share of the cost.
         result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : &sink, url, destination,
-                                   sha256, size);
+                                   DownloadTarget{url, sha256, size.value_or(0)});
     }
     queue->Post(ShowDownFail{});
     window.join();

@@ -27,6 +27,8 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 namespace {
+// A failure that is tried again waits only a moment here.
+const RetrySettings kQuickRetries{.firstDelay = std::chrono::milliseconds(10)};
 constexpr char kUpdatePath[] = "/tools/updateinfo.php";
 constexpr char kInstallerPath[] = "/files/setup.exe";
 constexpr char kDefaultInstallerPath[] = "/tools/myvelmora_setup.exe";
@@ -96,7 +98,7 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
         });
         const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
                                         m_web->Url(kDefaultInstallerPath)};
-        return DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, m_keys});
+        return DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, kQuickRetries, m_keys});
     }
 
     std::string InstallerPath() const { return m_tmp.Path() + "//myvelmora_setup2.0.exe"; }
@@ -219,7 +221,7 @@ TEST_F(SignedRunPlain, UnreachableServiceIsAFailedTransferAndFetchesNothing) {
     CRecordingHost host{m_app.params};
     const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
                                     m_web->Url(kDefaultInstallerPath)};
-    EXPECT_EQ(DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, m_keys}), 1u);
+    EXPECT_EQ(DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, kQuickRetries, m_keys}), 1u);
     EXPECT_EQ(host.Events(),
               (std::vector<std::string>{"downfail " + LoadResString(IDS_TRANSFER_FAILED)}));
     EXPECT_EQ(m_update->RequestCount(), 2u);  // asked twice, as an unsigned program does
