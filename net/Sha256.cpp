@@ -9,14 +9,27 @@
 
 #include "base/UniqueFd.h"
 
+CSha256::CSha256() : m_context(EVP_MD_CTX_new()) {
+    EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr);
+}
+
 void CSha256::Update(const void* data, std::size_t size) {
-    g_checksum_update(m_checksum, static_cast<const guchar*>(data), static_cast<gssize>(size));
+    EVP_DigestUpdate(m_context.get(), data, size);
 }
 
 std::string CSha256::HexDigest() const {
-    GChecksum* copy = g_checksum_copy(m_checksum);  // a digest closes the checksum it is read from
-    std::string hex = g_checksum_get_string(copy);
-    g_checksum_free(copy);
+    // A digest closes the context it is read from: read it from a copy.
+    std::unique_ptr<EVP_MD_CTX, CallRelease<EVP_MD_CTX_free>> copy(EVP_MD_CTX_new());
+    EVP_MD_CTX_copy_ex(copy.get(), m_context.get());
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_DigestFinal_ex(copy.get(), digest, &length);
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0xF];
+    }
     return hex;
 }
 

@@ -98,7 +98,8 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
         });
         const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
                                         m_web->Url(kDefaultInstallerPath)};
-        return DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, kQuickRetries, m_keys});
+        return DownloadThread(&host,
+                              WorkerEnvironment{m_app.State(), endpoints, kQuickRetries, m_keys});
     }
 
     std::string InstallerPath() const { return m_tmp.Path() + "//myvelmora_setup2.0.exe"; }
@@ -221,7 +222,9 @@ TEST_F(SignedRunPlain, UnreachableServiceIsAFailedTransferAndFetchesNothing) {
     CRecordingHost host{m_app.params};
     const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
                                     m_web->Url(kDefaultInstallerPath)};
-    EXPECT_EQ(DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, kQuickRetries, m_keys}), 1u);
+    EXPECT_EQ(
+        DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, kQuickRetries, m_keys}),
+        1u);
     EXPECT_EQ(host.Events(),
               (std::vector<std::string>{"downfail " + LoadResString(IDS_TRANSFER_FAILED)}));
     EXPECT_EQ(m_update->RequestCount(), 2u);  // asked twice, as an unsigned program does
