@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "base/UniqueFd.h"
+#include "bench/download/BenchWindow.h"
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
 #include "net/Http.h"
@@ -69,21 +70,6 @@ ChildRun RunChild(const std::vector<std::string>& args, bool quiet) {
     return run;
 }
 
-void GenerateFile(const std::string& path, std::uint64_t bytes) {
-    UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    std::vector<std::uint64_t> block(1 << 17);  // 1 MiB
-    std::uint64_t state = 0x9E3779B97F4A7C15ull;
-    for (std::uint64_t done = 0; done < bytes; done += block.size() * 8) {
-        for (auto& word : block) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        if (write(fd.get(), block.data(), block.size() * 8) < 0) std::exit(1);
-    }
-}
-
 // Child: serves path as /file on 127.0.0.1 and writes the port to stdout.
 int Serve(const std::string& path) {
     UniqueFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -114,34 +100,20 @@ int Serve(const std::string& path) {
 // does.
 int Fetch(const std::string& url, const std::string& destination, const std::string& sha256 = {},
           std::optional<std::uint64_t> size = {}) {
-    GMainContext* context = g_main_context_new();
-    long sizes = 0, progress = 0, speeds = 0;
-    std::atomic<bool> finished{false};
-    auto queue = CWorkerEventQueue::Create(context, [&](const WorkerEvent& event) {
-        sizes += std::holds_alternative<UpdateFileSize>(event);
-        progress += std::holds_alternative<UpdateProgress>(event);
-        speeds += std::holds_alternative<UpdateSpeed>(event);
-        if (std::holds_alternative<ShowDownFail>(event)) finished = true;  // the last one
-        return LRESULT{0};
-    });
-    std::thread window([&] {
-        while (!finished) g_main_context_iteration(context, TRUE);
-    });
+    CBenchWindow window;
     int result = 0;
     {
         std::atomic<int> quit{0};
         CHttp http("download_bench", quit, "");
-        CWindowSink sink(queue);
+        CWindowSink sink(window.Handle());
         // NO_EVENTS=1 leaves the window out, to tell the events' share of the cost.
         result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : &sink, url, destination,
                                    DownloadTarget{url, sha256, size.value_or(0)});
     }
-    queue->Post(ShowDownFail{});
-    window.join();
-    queue->Close();
-    std::printf("result %d, events: size %ld, progress %ld, speed %ld\n", result, sizes, progress,
-                speeds);
-    g_main_context_unref(context);
+    window.Finish();
+    std::printf("result %d, events: size %ld, progress %ld, speed %ld\n", result,
+                window.Count<UpdateFileSize>(), window.Count<UpdateProgress>(),
+                window.Count<UpdateSpeed>());
     return result == 1 ? 0 : 1;
 }
 

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/UniqueFd.h"
+#include "bench/download/BenchWindow.h"
 #include "download/RetryingDownload.h"
 #include "download/WindowSink.h"
 #include "net/Http.h"
@@ -48,21 +49,6 @@ int RunChild(const std::vector<std::string>& args) {
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void GenerateFile(const std::string& path, std::uint64_t bytes) {
-    UniqueFd fd(open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    std::vector<std::uint64_t> block(1 << 17);
-    std::uint64_t state = 0x9E3779B97F4A7C15ull;
-    for (std::uint64_t done = 0; done < bytes; done += block.size() * 8) {
-        for (auto& word : block) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        if (write(fd.get(), block.data(), block.size() * 8) < 0) std::exit(1);
-    }
 }
 
 // Child: serves path as /clean and as /flaky (which drops the connection after dropBytes of
@@ -104,32 +90,19 @@ int Serve(const std::string& path, std::size_t dropBytes) {
 
 // Child: the download with automatic retries; prints the pauses it waited.
 int Fetch(const std::string& url, const std::string& destination) {
-    GMainContext* context = g_main_context_new();
-    std::atomic<int> retries{0};
-    std::atomic<bool> finished{false};
-    auto queue = CWorkerEventQueue::Create(context, [&](const WorkerEvent& event) {
-        retries += std::holds_alternative<ShowRetry>(event);
-        if (std::holds_alternative<ShowDownFail>(event)) finished = true;
-        return LRESULT{0};
-    });
-    std::thread window([&] {
-        while (!finished) g_main_context_iteration(context, TRUE);
-    });
+    CBenchWindow window;
     int result = 0;
     {
         std::atomic<int> quit{0};
         CHttp http("flaky_bench", quit, "");
-        CWindowSink sink(queue);
+        CWindowSink sink(window.Handle());
         const RetrySettings settings;
-        result =
-            DownloadWithRetries(http, sink, queue, {url}, destination, DownloadTarget{url, "", 0},
-                                settings, RetryHooks{quit, nullptr, [] { return 0.0; }});
+        result = DownloadWithRetries(http, sink, window.Handle(), {url}, destination,
+                                     DownloadTarget{url, "", 0}, settings,
+                                     RetryHooks{quit, nullptr, [] { return 0.0; }});
     }
-    queue->Post(ShowDownFail{});
-    window.join();
-    queue->Close();
-    std::printf("%d\n", retries.load());
-    g_main_context_unref(context);
+    window.Finish();
+    std::printf("%ld\n", window.Count<ShowRetry>());
     return result == 1 ? 0 : 1;
 }
 
