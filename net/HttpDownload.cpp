@@ -13,6 +13,7 @@
 #include "base/Except.h"
 #include "base/ResString.h"
 #include "base/StringTable.h"
+#include "net/BackgroundCheckpoint.h"
 #include "net/Http.h"
 #include "net/PartialFile.h"
 #include "net/ResumeAnswer.h"
@@ -131,7 +132,6 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
     m_facts.bytesOnDisk = offset;
     const std::string host = parts.server + ":" + std::to_string(parts.port);
 
-    std::optional<CSha256> sha;
     bool confirmTail = false;  // the server said "complete": make it show the last bytes
     std::string overlapBytes;  // the first body bytes, already compared with the disk
     ResumeAction action = ResumeAction::Refuse;
@@ -225,10 +225,8 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
         offset = overlapBytes.size();
     }
     // The digest covers the bytes already there once, then each block as it is written.
-    if (!target.sha256.empty()) {
-        sha.emplace();
-        if (NetResult r = partial.FeedExisting(*sha); !r.Ok()) return r;
-    }
+    if (!target.sha256.empty())
+        if (NetResult r = partial.StartDigest(); !r.Ok()) return r;
 
     const std::int64_t announced = m_pHttpFile->ContentLength();
     if (action == ResumeAction::AlreadyComplete) {
@@ -274,6 +272,7 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
     std::uint64_t present = offset;
     std::uint64_t syncedAt = offset;
     auto syncedWhen = std::chrono::steady_clock::now();
+    CBackgroundCheckpoint checkpoint(partial, recordPath);
     std::size_t last = 0;
     bool bodyEnded = action == ResumeAction::AlreadyComplete;
     NetResult transfer;
@@ -288,7 +287,6 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
                 partial.CommitBlock(last);
                 received += last;
                 present += last;
-                if (sha) sha->Update(block, last);
                 if (sink) sink->OnBlockWritten(present, m_nTotalSize);
                 if (auto speed = clock.AverageKiBPerSecond(received); speed && sink)
                     sink->OnAverageSpeed(*speed);
@@ -300,33 +298,39 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
             }
             // What arrived before a failure stays in the partial file for the next attempt.
             if (!transfer.Ok() || last == 0) break;
-            if (present - syncedAt >= kSyncAtMostBytes ||
-                (present > syncedAt &&
-                 std::chrono::steady_clock::now() - syncedWhen >= kSyncEvery)) {
-                if (transfer = partial.Sync(); !transfer.Ok()) break;
-                syncedWhen = std::chrono::steady_clock::now();
+            const auto now = std::chrono::steady_clock::now();
+            if ((present - syncedAt >= kSyncAtMostBytes ||
+                 (present > syncedAt && now - syncedWhen >= kSyncEvery)) &&
+                checkpoint.Idle()) {
+                if (transfer = partial.Flush(); !transfer.Ok()) break;
+                syncedWhen = now;
                 record.synced = syncedAt = present;
-                if (transfer = SaveResumeRecord(recordPath, record); !transfer.Ok()) break;
+                if (transfer = checkpoint.Start(record); !transfer.Ok()) break;
             }
         }
         bodyEnded = transfer.Ok() && last == 0 && m_pHttpFile->BodyComplete();
     }
     // Whatever ended the transfer, the record says how much is on disk: after a failed write
-    // that is less than was received.
+    // that is less than was received, after a failed checkpoint it is written again.
+    const NetResult checkpointed = checkpoint.Wait();
     const NetResult synced = partial.Sync();
     std::uint64_t onDisk = 0;
-    if (partial.Length(onDisk).Ok() && synced.Ok() && std::min(onDisk, present) != record.synced) {
+    if (partial.Length(onDisk).Ok() && synced.Ok() &&
+        (std::min(onDisk, present) != record.synced || !checkpointed.Ok())) {
         record.synced = std::min(onDisk, present);
         static_cast<void>(SaveResumeRecord(recordPath, record));
     }
     m_facts.bytesOnDisk = record.synced;
     if (!transfer.Ok()) return transfer;
+    if (!checkpointed.Ok()) return checkpointed;
     if (!synced.Ok()) return synced;
 
     const bool complete =
         m_bStop == 0 && last == 0 && bodyEnded && present > 0 && present >= m_nTotalSize;
     if (!complete) return NetResult::Fail(NetFailure::Incomplete, partialPath);
-    if (sha && !SameDigest(sha->HexDigest(), target.sha256)) {
+    std::string digest;
+    if (NetResult r = partial.Digest(digest); !r.Ok()) return r;
+    if (!target.sha256.empty() && !SameDigest(digest, target.sha256)) {
         // Bytes that do not make the expected file are worth nothing for a resume.
         std::remove(partialPath.c_str());
         std::remove(recordPath.c_str());

@@ -45,20 +45,24 @@ NetResult CPartialFile::NextBlock(std::size_t size, char*& block) {
 }
 
 NetResult CPartialFile::Flush() {
-    const char* data = m_buffer.get();
-    std::size_t left = m_held;
+    const std::size_t held = m_held;
+    std::size_t written = 0;
     // Whatever happens, the held bytes are written at most once: after a failure the file
     // stays a clean prefix of the download.
     m_held = 0;
-    while (left > 0) {
-        ssize_t n = ::write(m_fd.get(), data, left);
+    NetResult result;
+    while (written < held) {
+        ssize_t n = ::write(m_fd.get(), m_buffer.get() + written, held - written);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return FileError(errno);
-        if (n == 0) return FileError(ENOSPC);
-        data += n;
-        left -= static_cast<std::size_t>(n);
+        if (n <= 0) {
+            result = FileError(n == 0 ? ENOSPC : errno);
+            break;
+        }
+        written += static_cast<std::size_t>(n);
     }
-    return {};
+    // The digest follows the file: it gets what reached it, even after a failure.
+    if (m_digest) m_buffer = m_digest->Exchange(std::move(m_buffer), written);
+    return result;
 }
 
 void CPartialFile::Close() {
@@ -72,6 +76,7 @@ NetResult CPartialFile::Restart() {
     m_held = 0;
     if (::ftruncate(m_fd.get(), 0) != 0 || ::lseek(m_fd.get(), 0, SEEK_SET) < 0)
         return FileError(errno);
+    if (m_digest) m_digest = std::make_unique<CBackgroundDigest>(kWriteBufferBytes);
     return {};
 }
 
@@ -80,11 +85,15 @@ NetResult CPartialFile::CutBack(std::uint64_t length) {
     if (::ftruncate(m_fd.get(), static_cast<off_t>(length)) != 0 ||
         ::lseek(m_fd.get(), 0, SEEK_END) < 0)
         return FileError(errno);
-    return {};
+    return m_digest ? StartDigest() : NetResult{};
 }
 
 NetResult CPartialFile::Sync() {
     if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
+    return SyncWritten();
+}
+
+NetResult CPartialFile::SyncWritten() const {
     if (::fdatasync(m_fd.get()) != 0) return FileError(errno);
     return {};
 }
@@ -101,6 +110,29 @@ NetResult CPartialFile::ReadAt(std::uint64_t offset, std::size_t size, std::stri
         got += static_cast<std::size_t>(n);
     }
     bytes.resize(got);
+    return {};
+}
+
+NetResult CPartialFile::StartDigest() {
+    if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
+    m_digest = std::make_unique<CBackgroundDigest>(kWriteBufferBytes);
+    for (off_t at = 0;;) {
+        ssize_t n = ::pread(m_fd.get(), m_buffer.get(), kWriteBufferBytes, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            m_digest.reset();
+            return FileError(errno);
+        }
+        if (n == 0) return {};
+        m_buffer = m_digest->Exchange(std::move(m_buffer), static_cast<std::size_t>(n));
+        at += n;
+    }
+}
+
+NetResult CPartialFile::Digest(std::string& hex) {
+    hex.clear();
+    if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
+    if (m_digest) hex = m_digest->HexDigest();
     return {};
 }
 

@@ -5,6 +5,7 @@
 //
 // Blocks are received straight into a write buffer and reach the file a quarter MiB at a time
 // rather than one small block per system call; Flush and Close write out what is held.
+// On request it keeps the SHA-256 of its whole contents, on a thread of its own.
 
 #include <cstddef>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "base/UniqueFd.h"
+#include "net/BackgroundDigest.h"
 #include "net/NetResult.h"
 #include "net/Sha256.h"
 
@@ -42,10 +44,19 @@ class CPartialFile {
     NetResult CutBack(std::uint64_t length);
     // Writes out what is held and waits until the file's data is on the disk.
     NetResult Sync();
+    // Waits until what was written (not what is held) is on the disk. Safe on another thread
+    // while this one goes on writing: what was written before the call is covered.
+    NetResult SyncWritten() const;
     // Reads size bytes from offset into bytes; fewer only at the file's end.
     NetResult ReadAt(std::uint64_t offset, std::size_t size, std::string& bytes) const;
     // Feeds the bytes already in the file to sha.
     NetResult FeedExisting(CSha256& sha) const;
+    // From now on keeps the digest of the file: the bytes already in it, then every byte
+    // written, also across Restart and CutBack.
+    NetResult StartDigest();
+    // Writes out what is held and gives the digest of the whole file; empty when StartDigest
+    // was not called.
+    NetResult Digest(std::string& hex);
     // Writes out what is held as far as it can, then closes the file.
     void Close();
 
@@ -56,4 +67,5 @@ class CPartialFile {
     std::string m_path;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_held = 0;
+    std::unique_ptr<CBackgroundDigest> m_digest;
 };

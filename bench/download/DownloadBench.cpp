@@ -1,8 +1,10 @@
 // Throughput, CPU time and peak memory of a download through CHttp::DownHttpFile, beside the
 // curl command-line tool fetching the same file from the same local server.
 //
-// Run:  build-3/bench/download/download_bench [MiB ...]      (default: 64 1024; needs curl)
-//       NO_EVENTS=1 build-3/bench/download/download_bench 1024  (the same without a window)
+// Run:  build-bench/bench/download/download_bench [MiB ...]      (default: 64 1024; needs curl)
+//       NO_EVENTS=1 build-bench/bench/download/download_bench 1024  (the same without a window)
+//       VERIFY=1 ... (size and SHA-256 checked, as a signed program does)
+//       RATE_MIB=200 ... (the server sends at most 200 MiB/s)
 //
 // The file is generated into a private temporary folder and removed afterwards. The server and
 // both clients run as separate processes of this program (or of curl), so that each client's
@@ -78,10 +80,17 @@ int Serve(const std::string& path) {
     const auto size = static_cast<std::size_t>(st.st_size);
     httplib::Server server;
     server.set_tcp_nodelay(true);
+    // RATE_MIB=N serves at most N MiB/s: a link slower than the machine, where the clients'
+    // CPU time no longer decides the wall time.
+    const double rate = std::getenv("RATE_MIB") ? std::atof(std::getenv("RATE_MIB")) : 0;
     server.Get("/file", [&](const httplib::Request&, httplib::Response& res) {
+        const auto start = std::chrono::steady_clock::now();
         res.set_content_provider(
             size, "application/octet-stream",
-            [&](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            [&, start](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                if (rate > 0)
+                    std::this_thread::sleep_until(
+                        start + std::chrono::duration<double>(offset / (rate * 1048576.0)));
                 thread_local std::vector<char> buffer(1 << 18);
                 std::size_t n = std::min(length, buffer.size());
                 ssize_t got = pread(fd.get(), buffer.data(), n, static_cast<off_t>(offset));

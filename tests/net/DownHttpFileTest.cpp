@@ -263,7 +263,8 @@ TEST_F(DownHttpFile, ChecksTheDigestBeforeMovingIntoPlace) {
         EXPECT_EQ(Sha256OfFile(Path("good.exe")), digest);
     }
     {
-        WriteFile(Path("bad.exe.df"), kWrongHead);
+        // Wrong bytes that the check of the last bytes on disk cannot see: only the digest can.
+        WriteFile(Path("bad.exe.df"), kWrongHead + kFile.substr(1000, 149000));
         EventRecorder events;
         CHttp http = NewHttp();
         EXPECT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), Path("bad.exe"), digest), 0);

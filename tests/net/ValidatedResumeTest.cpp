@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <optional>
+#include <tuple>
 
 #include "net/Http.h"
 #include "net/ResumeRecord.h"
@@ -66,6 +67,11 @@ std::vector<ResumeCase> Cases() {
          "synced 100000",
          {.content = kNew, .etag = "\"old\""},
          {"bytes=100000-"}},
+        {"small partial of unknown origin: the answer from byte 0 replaces it",
+         kOld.substr(0, 30000),
+         std::nullopt,
+         {.content = kNew},
+         {"bytes=0-"}},
         {"complete copy claimed by a 416, no validator: the tail decides",
          kOld,
          std::nullopt,
@@ -78,16 +84,24 @@ void PrintTo(const ResumeCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-class EachReplacement : public NetTest, public testing::WithParamInterface<ResumeCase> {};
+// Each case runs twice: as the unsigned program does, and with the digest and size of a
+// signed reply, whose check must follow the partial through every restart.
+class EachReplacement : public NetTest,
+                        public testing::WithParamInterface<std::tuple<ResumeCase, bool>> {};
 }  // namespace
 
 TEST_P(EachReplacement, EndsWithTheServersFileByteForByte) {
-    const ResumeCase& c = GetParam();
+    const auto& [c, withDigest] = GetParam();
     LocalHttpServer server(
         [&](LocalHttpServer& owner, httplib::Server& s) { ServeFile(owner, s, "/f", c.served); });
     const std::string destination = Path("setup.exe"), partial = destination + ".df";
     WriteFile(partial, c.partial);
-    const DownloadTarget target{server.Url("/f"), "", 0};
+    DownloadTarget target{server.Url("/f"), "", 0};
+    if (withDigest) {
+        CSha256 sha;
+        sha.Update(c.served.content.data(), c.served.content.size());
+        target = {server.Url("/f"), sha.HexDigest(), c.served.content.size()};
+    }
     if (c.record) {
         ResumeRecord record = ResumeRecord::For(target);
         record.synced = c.partial.size();
@@ -108,12 +122,13 @@ TEST_P(EachReplacement, EndsWithTheServersFileByteForByte) {
     EXPECT_EQ(kept->synced, c.served.content.size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Replacements, EachReplacement, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<ResumeCase>& info) {
-                             std::string name = info.param.name;
+INSTANTIATE_TEST_SUITE_P(Replacements, EachReplacement,
+                         testing::Combine(testing::ValuesIn(Cases()), testing::Bool()),
+                         [](const testing::TestParamInfo<std::tuple<ResumeCase, bool>>& info) {
+                             std::string name = std::get<0>(info.param).name;
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
+                             return name + (std::get<1>(info.param) ? "_signed" : "");
                          });
 
 TEST_F(NetTest, APartialMeantForAnotherFileStartsAgain) {

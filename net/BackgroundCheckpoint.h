@@ -1,0 +1,37 @@
+#pragma once
+// Checkpoints of a transfer made on a thread of their own: the partial's written bytes are
+// synced to the disk, then its record says how many are safe. A sync of many megabytes can
+// take tens of milliseconds; the receiving thread goes on meanwhile.
+//
+// At most one checkpoint is in progress; the next one starts only after it has ended, so the
+// record on disk only ever grows towards what is on the disk.
+
+#include <future>
+#include <string>
+
+#include "net/NetResult.h"
+#include "net/PartialFile.h"
+#include "net/ResumeRecord.h"
+
+class CBackgroundCheckpoint {
+  public:
+    // partial must outlive this; its record lives at recordPath.
+    CBackgroundCheckpoint(const CPartialFile& partial, std::string recordPath);
+    // Waits for the checkpoint in progress.
+    ~CBackgroundCheckpoint() { static_cast<void>(Wait()); }
+    CBackgroundCheckpoint(const CBackgroundCheckpoint&) = delete;
+    CBackgroundCheckpoint& operator=(const CBackgroundCheckpoint&) = delete;
+
+    // Whether no checkpoint is in progress (one that ended still has its result to give).
+    bool Idle() const;
+    // Starts making record true on disk: its synced bytes must have been written already.
+    // Gives the failure of the checkpoint before, if it failed; then nothing is started.
+    NetResult Start(const ResumeRecord& record);
+    // Waits for the checkpoint in progress, if any, and gives its result.
+    NetResult Wait();
+
+  private:
+    const CPartialFile& m_partial;
+    std::string m_recordPath;
+    std::future<NetResult> m_running;
+};
