@@ -1,8 +1,13 @@
 // The client's byte-for-byte text fetch and its https handling, against real servers on
 // 127.0.0.1: plain HTTP, and TLS with a CA made for the test by the openssl tool.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -12,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "base/UniqueFd.h"
 #include "net/Http.h"
 #include "tests/support/TempDir.h"
 
@@ -242,4 +248,142 @@ TEST_F(SecureFetch, DownloadOverVerifiedHttpsCompletes) {
         << http.LastError();
     EXPECT_TRUE(ReadFile(m_dir / "setup.exe") == file);
 }
+
+// A proxy that opens tunnels (CONNECT), as https through a proxy needs, to 127.0.0.1 only. It
+// answers with 200 when the request carries the expected Proxy-Authorization, and with 407
+// asking for Basic credentials otherwise. One connection at a time.
+class TunnelProxy {
+  public:
+    explicit TunnelProxy(std::string expected) : m_expected(std::move(expected)) {
+        m_listener = UniqueFd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        auto* any = reinterpret_cast<sockaddr*>(&address);
+        if (::bind(m_listener.get(), any, length) != 0 || ::listen(m_listener.get(), 8) != 0 ||
+            ::getsockname(m_listener.get(), any, &length) != 0)
+            return;
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~TunnelProxy() {
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+    }
+    int Port() const { return m_port; }
+
+  private:
+    static bool Readable(int fd) {
+        pollfd p{fd, POLLIN, 0};
+        return ::poll(&p, 1, 50) > 0;
+    }
+    void Run() {
+        while (!m_stop) {
+            if (!Readable(m_listener.get())) continue;
+            UniqueFd client(::accept4(m_listener.get(), nullptr, nullptr, SOCK_CLOEXEC));
+            if (client) Serve(client.get());
+        }
+    }
+    void Serve(int client) {
+        for (;;) {  // requests on this connection until one opens a tunnel
+            std::string request;
+            char c = 0;
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                if (m_stop || !Readable(client)) {
+                    if (m_stop) return;
+                    continue;
+                }
+                if (::read(client, &c, 1) != 1) return;
+                request += c;
+            }
+            const auto port = request.substr(request.find(':') + 1);
+            if (request.find("Proxy-Authorization: " + m_expected + "\r\n") == std::string::npos) {
+                const std::string refusal =
+                    "HTTP/1.1 407 Proxy Authentication Required\r\n"
+                    "Proxy-Authenticate: Basic realm=\"test\"\r\nContent-Length: 0\r\n\r\n";
+                if (::write(client, refusal.data(), refusal.size()) < 0) return;
+                continue;
+            }
+            UniqueFd server(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            address.sin_port = htons(static_cast<uint16_t>(std::atoi(port.c_str())));
+            if (::connect(server.get(), reinterpret_cast<sockaddr*>(&address), sizeof address))
+                return;
+            const std::string established = "HTTP/1.1 200 Connection established\r\n\r\n";
+            if (::write(client, established.data(), established.size()) < 0) return;
+            Relay(client, server.get());
+            return;
+        }
+    }
+    void Relay(int a, int b) {
+        char buffer[16384];
+        while (!m_stop) {
+            pollfd p[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
+            if (::poll(p, 2, 50) <= 0) continue;
+            for (int i = 0; i < 2; ++i) {
+                if (!(p[i].revents & (POLLIN | POLLHUP))) continue;
+                const ssize_t n = ::read(p[i].fd, buffer, sizeof buffer);
+                if (n <= 0 || ::write(p[1 - i].fd, buffer, static_cast<std::size_t>(n)) != n)
+                    return;
+            }
+        }
+    }
+
+    std::string m_expected;
+    UniqueFd m_listener;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+struct TunnelCase {
+    const char* name;
+    const char* userInfo;  // in the proxy address
+    bool completes;
+};
+
+class ThroughTunnel : public SecureFetch, public testing::WithParamInterface<TunnelCase> {};
+
+TEST_P(ThroughTunnel, TakesOnlyTheServersAnswerAndNeverLogsTheCredentials) {
+    const TunnelCase& c = GetParam();
+    const std::string file = std::string(100000, 't') + "end";
+    Listening server(TlsServer("server.pem", "server.key"));
+    ASSERT_GT(server.Port(), 0);
+    (*server).Get("/setup.exe", [file](const httplib::Request&, httplib::Response& res) {
+        res.set_header("ETag", "\"tunnelled\"");
+        res.set_content(file, "application/octet-stream");
+    });
+    TunnelProxy proxy("Basic dXNlcjpzM2NyZXQ=");  // user:s3cret
+    ASSERT_GT(proxy.Port(), 0);
+    const std::string proxyUrl =
+        "http://"s + c.userInfo + "127.0.0.1:" + std::to_string(proxy.Port());
+    setenv("https_proxy", proxyUrl.c_str(), 1);
+    setenv("no_proxy", "", 1);
+    auto owner = NewHttp();
+    CHttp& http = *owner;
+    const int result =
+        http.DownHttpFile(nullptr, Url("https", server, "/setup.exe"), m_dir / "setup.exe");
+    unsetenv("https_proxy");
+    unsetenv("no_proxy");
+    EXPECT_EQ(result, c.completes ? 1 : 0) << http.LastError();
+    if (c.completes) {
+        EXPECT_TRUE(ReadFile(m_dir / "setup.exe") == file);
+        // The headers kept are the server's, not the proxy's "Connection established".
+        EXPECT_NE(ReadFile(m_dir / "setup.exe.meta").find("tunnelled"), std::string::npos);
+    } else {
+        EXPECT_NE(ReadFile(m_dir / "log").find("proxy refused its credentials"), std::string::npos);
+    }
+    EXPECT_EQ(ReadFile(m_dir / "log").find("s3cret"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(Tunnels, ThroughTunnel,
+                         testing::Values(TunnelCase{"right_credentials", "user:s3cret@", true},
+                                         TunnelCase{"wrong_credentials", "user:wrong@", false},
+                                         TunnelCase{"no_credentials", "", false}),
+                         [](const testing::TestParamInfo<TunnelCase>& info) {
+                             return std::string(info.param.name);
+                         });
 }  // namespace
