@@ -79,6 +79,16 @@ class E2ETestCase(unittest.TestCase):
         self.assertEqual(code, 0, "the program failed:\n" + run.text_output())
 
     # Checks.
+    def assert_hostile_advertisement_changed_nothing(self, demo, run):
+        """The advertisement tried to close the window, start a second worker and read a
+        parameter while the installer arrived: the run ends as a plain one does."""
+        self.wait_exit(run)
+        self.assert_installed()
+        ads = [e for e in demo.requests("/tools/updateinfo.php") if e["query"].get("type") == "ad"]
+        self.assertTrue(ads, "the advertisement was never asked for")
+        self.assertEqual(len(demo.update_requests()), 1, "a second worker asked again")
+        self.assertEqual(len(demo.installer_requests()), 1)
+
     def assert_installed(self, version=VERSION, folder=None):
         """The complete, genuine installer is in place, was started once, and no partial file
         is left."""

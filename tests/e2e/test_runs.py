@@ -24,6 +24,10 @@ class FullRuns(E2ETestCase):
         self.assertIsNone(download["range"], "a fresh download asks for the whole file")
         self.assertTrue(download["complete"])
 
+    def test_hostile_advertisement_changes_nothing(self):
+        demo = self.start_demo("--ad", "hostile", rate=1)
+        self.assert_hostile_advertisement_changed_nothing(demo, self.start_program())
+
     def test_an_installer_nothing_can_open_is_shown_with_its_place(self):
         self.sandbox.opener_answers(3)  # xdg-open: no handler for an .exe
         self.start_demo()

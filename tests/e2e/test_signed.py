@@ -47,6 +47,10 @@ class SignedRuns(E2ETestCase):
         with open(os.path.join(self.sandbox.tmp, "accepted-version"), encoding="ascii") as f:
             self.assertEqual(f.read().strip(), VERSION)
 
+    def test_hostile_advertisement_changes_nothing(self):
+        demo = self.start_signed_demo("--ad", "hostile", rate=1)
+        self.assert_hostile_advertisement_changed_nothing(demo, self.start_program())
+
     def test_tampered_reply_starts_nothing(self):
         demo = self.start_signed_demo("--reply", "tampered")
         self.assert_refused(self.start_program(), demo, "does not verify")

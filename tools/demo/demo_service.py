@@ -96,7 +96,7 @@ class DemoHandler(BaseHTTPRequestHandler):
         if path in INSTALLER_PATHS:
             return self.server.file_sender.send(self, head)
         if path == "/tools/updateinfo.php" and query.get("type") == "ad":
-            answer = replies.ad_reply(query.get("callback"))
+            answer = replies.ad_reply(query.get("callback"), settings.ad == "hostile")
         elif path == "/tools/updateinfo.php" and self.server.signed:
             status, headers, body = signing.signed_answer(settings.reply, *self.server.signed)
             self.send_plain(status, body, head, "application/json", headers)
@@ -145,6 +145,8 @@ def parse_args(argv):
                         help="the installer the reply describes (default: --file, the one served)")
     signed.add_argument("--reply-file", help="serve this reply as it is instead (with --signature)")
     signed.add_argument("--signature", help="the X-Update-Signature value of --reply-file")
+    parser.add_argument("--ad", choices=("plain", "hostile"), default="plain",
+                        help="the page's advertisement: the demo's, or one that tries to run")
     parser.add_argument("--request-log", help="append one JSON line per request to this file")
     parser.add_argument("--quiet", action="store_true", help="no access log on stderr")
     args = parser.parse_args(argv)

@@ -51,6 +51,20 @@ AD_FRAGMENT = (
     "</div>"
 )
 
+# An advertisement that tries everything a script in the page could: calling the window's
+# functions (closing it, starting another worker, reading a parameter), inside the fragment and
+# after the JSONP call. The program must show only its plain text.
+HOSTILE_AD_FRAGMENT = (
+    "<b>ad</b><script>window.external._velmora_Retry()</script>"
+    '<img src="x" onerror="window.external._velmora_OnExit()">'
+    '<iframe src="javascript:window.external._velmora_Retry()"></iframe>'
+    "<a href=\"javascript:window.external._velmora_GetAppParams('Log')\">more</a>"
+)
+HOSTILE_AD_TAIL = (
+    "window.external._velmora_Retry();window.external._velmora_OnExit();"
+    "window.external._velmora_GetAppParams('Log');"
+)
+
 _CALLBACK_NAME = re.compile(r"^[A-Za-z_$][A-Za-z0-9_$.]{0,127}$")
 
 
@@ -77,12 +91,14 @@ def update_reply(mode, base_url, version, sha256):
     return 200, "application/json", json.dumps(document, ensure_ascii=False).encode()
 
 
-def ad_reply(callback):
+def ad_reply(callback, hostile=False):
     """(status, content type, body bytes) of the page's JSONP advertisement request."""
     if not callback or not _CALLBACK_NAME.match(callback):
         return 400, "text/plain", b"bad callback\n"
-    payload = json.dumps({"ret": 1, "ad": AD_FRAGMENT}, ensure_ascii=False)
-    return 200, "application/javascript", f"{callback}({payload});".encode()
+    fragment = HOSTILE_AD_FRAGMENT if hostile else AD_FRAGMENT
+    payload = json.dumps({"ret": 1, "ad": fragment}, ensure_ascii=False)
+    tail = HOSTILE_AD_TAIL if hostile else ""
+    return 200, "application/javascript", f"{callback}({payload});{tail}".encode()
 
 
 def details_page(version):
