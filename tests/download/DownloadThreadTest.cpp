@@ -19,6 +19,7 @@
 #include "base/StringTable.h"
 #include "net/Sha256.h"
 #include "tests/download/RecordingHost.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAppState.h"
@@ -484,13 +485,7 @@ TEST_P(FlakyNetwork, RetriesOnlyWhatCanGetBetter) {
     EXPECT_EQ(host.Events().back() == Failure(), !c.done);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, FlakyNetwork, testing::ValuesIn(FlakyCases()),
-                         [](const testing::TestParamInfo<FlakyCase>& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Runs, FlakyNetwork, testing::ValuesIn(FlakyCases()), NameOfCase());
 
 TEST_F(DownloadThreadRun, ClosingTheWindowEndsTheWaitAtOnce) {
     ServeInstaller(ServedFile{.content = m_installer, .closeAfter = 0, .laterStatus = 503});

@@ -6,8 +6,9 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 
-#include <cctype>
 #include <vector>
+
+#include "tests/support/CaseName.h"
 
 namespace {
 using std::chrono::milliseconds;
@@ -129,13 +130,7 @@ TEST_P(EachSequence, DecidesEachStep) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Sequences, EachSequence, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<PolicyCase>& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Sequences, EachSequence, testing::ValuesIn(Cases()), NameOfCase());
 
 TEST(RetryNoticeText, SaysWhenAndWhichTry) {
     EXPECT_EQ(RetryNoticeText(milliseconds(2600), 2, 5), "连接中断，3 秒后重试（第 2/5 次）");

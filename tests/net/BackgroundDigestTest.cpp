@@ -8,15 +8,10 @@
 #include "net/BackgroundDigest.h"
 #include "net/PartialFile.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/CaseName.h"
 
 namespace {
 constexpr std::size_t kBuffer = 4096;
-
-std::string DigestOf(const std::string& bytes) {
-    CSha256 sha;
-    sha.Update(bytes.data(), bytes.size());
-    return sha.HexDigest();
-}
 
 struct Cutting {
     const char* name;
@@ -49,12 +44,7 @@ INSTANTIATE_TEST_SUITE_P(
                     Cutting{"odd sizes and empty ones", {1, 0, kBuffer - 1, 17, 0, 4000}, 2},
                     Cutting{"no spare buffer asked for", {kBuffer, 5}, 0},
                     Cutting{"many spare buffers", {kBuffer, 3}, 16}),
-    [](const testing::TestParamInfo<Cutting>& info) {
-        std::string name = info.param.name;
-        for (char& ch : name)
-            if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return name;
-    });
+    NameOfCase());
 
 TEST(BackgroundDigest, EndsWithWorkStillQueued) {
     CBackgroundDigest digest(1 << 20, 8);

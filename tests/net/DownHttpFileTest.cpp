@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -15,6 +14,7 @@
 #include "net/Http.h"
 #include "net/Sha256.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/EventRecorder.h"
 #include "tests/support/LocalHttpServer.h"
 
@@ -192,13 +192,7 @@ TEST_P(EachAnswer, LeavesOnDiskWhatItMeans) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Answers, EachAnswer, testing::ValuesIn(Cases()),
-                         [](const testing::TestParamInfo<DownloadCase>& info) {
-                             std::string name = info.param.name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Answers, EachAnswer, testing::ValuesIn(Cases()), NameOfCase());
 
 TEST_F(DownHttpFile, PostsSizeThenProgressPerBlockThenCompletion) {
     LocalHttpServer server(FileRoute({.content = kFile}));

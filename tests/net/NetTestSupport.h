@@ -10,6 +10,7 @@
 #include <string>
 
 #include "net/Http.h"
+#include "net/Sha256.h"
 #include "tests/support/TempDir.h"
 
 // Bytes that differ at every position, so that a misplaced block shows.
@@ -21,6 +22,13 @@ inline std::string PseudoRandomBytes(std::size_t size, std::uint32_t seed = 1234
         byte = static_cast<char>(state >> 24);
     }
     return bytes;
+}
+
+// Lower-case hexadecimal SHA-256 of bytes.
+inline std::string DigestOf(const std::string& bytes) {
+    CSha256 sha;
+    sha.Update(bytes.data(), bytes.size());
+    return sha.HexDigest();
 }
 
 class NetTest : public ::testing::Test {

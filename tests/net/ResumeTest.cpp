@@ -4,7 +4,6 @@
 #include <sys/resource.h>
 
 #include <atomic>
-#include <cctype>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -16,17 +15,12 @@
 #include "net/Http.h"
 #include "net/Sha256.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/EventRecorder.h"
 #include "tests/support/LocalHttpServer.h"
 
 namespace {
 const std::string kFile = PseudoRandomBytes(400000, 777);
-
-std::string DigestOf(const std::string& bytes) {
-    CSha256 sha;
-    sha.Update(bytes.data(), bytes.size());
-    return sha.HexDigest();
-}
 
 // Raises quit once the server has sent what it will send before stalling (it sends that at
 // once, so a moment later the client is waiting for more).
@@ -158,11 +152,8 @@ TEST_P(EveryInterruption, IsFinishedByTheNextCall) {
 INSTANTIATE_TEST_SUITE_P(Cuts, EveryInterruption,
                          testing::Combine(testing::ValuesIn(Interruptions()), testing::Bool()),
                          [](const testing::TestParamInfo<EveryInterruption::ParamType>& info) {
-                             std::string name = std::string(std::get<0>(info.param).name) +
-                                                (std::get<1>(info.param) ? "" : " range ignored");
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name;
+                             return CaseName(std::string(std::get<0>(info.param).name) +
+                                             (std::get<1>(info.param) ? "" : " range ignored"));
                          });
 
 TEST_F(Resume, AnErrorAnswerLeavesThePartialAsItWas) {

@@ -2,7 +2,6 @@
 // server between two runs, or a partial of unknown origin, starts again instead of being
 // spliced, and a power loss never leaves unsynced bytes inside.
 
-#include <cctype>
 #include <optional>
 #include <tuple>
 
@@ -10,6 +9,7 @@
 #include "net/ResumeRecord.h"
 #include "net/Sha256.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/LocalHttpServer.h"
 
 namespace {
@@ -97,11 +97,8 @@ TEST_P(EachReplacement, EndsWithTheServersFileByteForByte) {
     const std::string destination = Path("setup.exe"), partial = destination + ".df";
     WriteFile(partial, c.partial);
     DownloadTarget target{server.Url("/f"), "", 0};
-    if (withDigest) {
-        CSha256 sha;
-        sha.Update(c.served.content.data(), c.served.content.size());
-        target = {server.Url("/f"), sha.HexDigest(), c.served.content.size()};
-    }
+    if (withDigest)
+        target = {server.Url("/f"), DigestOf(c.served.content), c.served.content.size()};
     if (c.record) {
         ResumeRecord record = ResumeRecord::For(target);
         record.synced = c.partial.size();
@@ -125,10 +122,8 @@ TEST_P(EachReplacement, EndsWithTheServersFileByteForByte) {
 INSTANTIATE_TEST_SUITE_P(Replacements, EachReplacement,
                          testing::Combine(testing::ValuesIn(Cases()), testing::Bool()),
                          [](const testing::TestParamInfo<std::tuple<ResumeCase, bool>>& info) {
-                             std::string name = std::get<0>(info.param).name;
-                             for (char& c : name)
-                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
-                             return name + (std::get<1>(info.param) ? "_signed" : "");
+                             return CaseName(std::string(std::get<0>(info.param).name) +
+                                             (std::get<1>(info.param) ? " signed" : ""));
                          });
 
 TEST_F(NetTest, APartialMeantForAnotherFileStartsAgain) {
