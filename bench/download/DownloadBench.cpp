@@ -5,6 +5,7 @@
 //       NO_EVENTS=1 build-bench/bench/download/download_bench 1024  (the same without a window)
 //       VERIFY=1 ... (size and SHA-256 checked, as a signed program does)
 //       RATE_MIB=200 ... (the server sends at most 200 MiB/s)
+//       ROUNDS=7 ... (rounds per size, alternating clients; the median is reported)
 //
 // The file is generated into a private temporary folder and removed afterwards. The server and
 // both clients run as separate processes of this program (or of curl), so that each client's
@@ -156,7 +157,8 @@ int main(int argc, char** argv) {
     std::vector<std::uint64_t> sizesMiB;
     for (int i = 1; i < argc; ++i) sizesMiB.push_back(std::strtoull(argv[i], nullptr, 10));
     if (sizesMiB.empty()) sizesMiB = {64, 1024};
-    constexpr int kRounds = 3;
+    // ROUNDS=N: more rounds for a steadier median on a busy machine.
+    const int kRounds = std::getenv("ROUNDS") ? std::max(1, std::atoi(std::getenv("ROUNDS"))) : 3;
 
     char dirTemplate[] = "/tmp/download-bench-XXXXXX";
     const std::string dir = mkdtemp(dirTemplate);
