@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "base/UniqueFd.h"
+#include "bench/download/BenchServer.h"
 #include "bench/download/BenchWindow.h"
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
@@ -168,22 +169,9 @@ int main(int argc, char** argv) {
         GenerateFile(source, mib << 20);
         const std::string digest = verify ? Sha256OfFile(source) : std::string();
 
-        int out[2];
-        if (pipe(out) != 0) return 1;
-        std::fflush(stdout);
-        pid_t server = fork();
-        if (server == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            execl(exe.c_str(), exe.c_str(), "serve", source.c_str(), nullptr);
-            _exit(127);
-        }
-        close(out[1]);
-        char portText[16] = {};
-        if (read(out[0], portText, sizeof portText - 1) <= 0) return 1;
-        close(out[0]);
-        const std::string url =
-            "http://127.0.0.1:" + std::string(portText, strcspn(portText, "\n")) + "/file";
+        const auto server = StartBenchServer(exe, {"serve", source});
+        if (!server) return 1;
+        const std::string url = server->baseUrl + "/file";
 
         std::vector<ChildRun> curls, ours;
         for (int round = 0; round < kRounds; ++round) {
@@ -198,8 +186,7 @@ int main(int argc, char** argv) {
             ours.push_back(RunChild(fetch, round + 1 < kRounds));
             std::filesystem::remove(ourOut);
         }
-        kill(server, SIGTERM);
-        waitpid(server, nullptr, 0);
+        StopBenchServer(*server);
         std::filesystem::remove(source);
 
         ChildRun curl = Median(curls), us = Median(ours);

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "base/UniqueFd.h"
+#include "bench/download/BenchServer.h"
 #include "bench/download/BenchWindow.h"
 #include "download/RetryingDownload.h"
 #include "download/WindowSink.h"
@@ -126,22 +127,9 @@ int main(int argc, char** argv) {
     const std::string source = dir + "/source.bin";
     GenerateFile(source, mib << 20);
 
-    int out[2];
-    if (pipe(out) != 0) return 1;
-    std::fflush(stdout);
-    pid_t server = fork();
-    if (server == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        execl(exe.c_str(), exe.c_str(), "serve", source.c_str(),
-              std::to_string(dropMiB << 20).c_str(), nullptr);
-        _exit(127);
-    }
-    close(out[1]);
-    char portText[16] = {};
-    if (read(out[0], portText, sizeof portText - 1) <= 0) return 1;
-    close(out[0]);
-    const std::string base = "http://127.0.0.1:" + std::string(portText, strcspn(portText, "\n"));
+    const auto server = StartBenchServer(exe, {"serve", source, std::to_string(dropMiB << 20)});
+    if (!server) return 1;
+    const std::string base = server->baseUrl;
 
     auto fetch = [&](const std::string& path, const char* name) {
         const std::string target = dir + "/" + name + ".bin";
@@ -192,8 +180,7 @@ int main(int argc, char** argv) {
         curlRun({"curl", "-s", "--retry", "10", "--retry-all-errors", "--retry-delay", "1",
                  "--retry-max-time", "120", "-C", "-"});
 
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    StopBenchServer(*server);
     std::filesystem::remove_all(dir);
 
     std::printf("%llu MiB, the connection dropped every %llu MiB:\n",
