@@ -166,9 +166,10 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
         overlapBytes.clear();
         if (action == ResumeAction::AlreadyComplete) {
             if (!target.sha256.empty()) {
-                CSha256 whole;
-                if (NetResult r = partial.FeedExisting(whole); !r.Ok()) return r;
-                if (SameDigest(whole.HexDigest(), target.sha256)) break;
+                std::string whole;
+                if (NetResult r = partial.StartDigest(); !r.Ok()) return r;
+                if (NetResult r = partial.Digest(whole); !r.Ok()) return r;
+                if (SameDigest(whole, target.sha256)) break;
                 restart = true;
             } else if (!confirmTail) {
                 confirmTail = true;
@@ -224,8 +225,9 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
         }
         offset = overlapBytes.size();
     }
-    // The digest covers the bytes already there once, then each block as it is written.
-    if (!target.sha256.empty())
+    // The digest covers the bytes already there once, then each block as it is written (a
+    // complete copy's was taken above).
+    if (!target.sha256.empty() && action != ResumeAction::AlreadyComplete)
         if (NetResult r = partial.StartDigest(); !r.Ok()) return r;
 
     const std::int64_t announced = m_pHttpFile->ContentLength();

@@ -7,7 +7,6 @@
 
 #include <cerrno>
 #include <cstring>
-#include <vector>
 
 namespace {
 constexpr std::size_t kWriteBufferBytes = 256 * 1024;
@@ -134,17 +133,4 @@ NetResult CPartialFile::Digest(std::string& hex) {
     if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
     if (m_digest) hex = m_digest->HexDigest();
     return {};
-}
-
-NetResult CPartialFile::FeedExisting(CSha256& sha) const {
-    std::vector<char> buffer(1 << 16);
-    off_t at = 0;
-    for (;;) {
-        ssize_t n = ::pread(m_fd.get(), buffer.data(), buffer.size(), at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return FileError(errno);
-        if (n == 0) return {};
-        sha.Update(buffer.data(), static_cast<std::size_t>(n));
-        at += n;
-    }
 }

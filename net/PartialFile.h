@@ -15,7 +15,6 @@
 #include "base/UniqueFd.h"
 #include "net/BackgroundDigest.h"
 #include "net/NetResult.h"
-#include "net/Sha256.h"
 
 class CPartialFile {
   public:
@@ -49,8 +48,6 @@ class CPartialFile {
     NetResult SyncWritten() const;
     // Reads size bytes from offset into bytes; fewer only at the file's end.
     NetResult ReadAt(std::uint64_t offset, std::size_t size, std::string& bytes) const;
-    // Feeds the bytes already in the file to sha.
-    NetResult FeedExisting(CSha256& sha) const;
     // From now on keeps the digest of the file: the bytes already in it, then every byte
     // written, also across Restart and CutBack.
     NetResult StartDigest();
