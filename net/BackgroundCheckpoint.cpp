@@ -1,15 +1,9 @@
 #include "net/BackgroundCheckpoint.h"
 
-#include <chrono>
 #include <utility>
 
 CBackgroundCheckpoint::CBackgroundCheckpoint(const CPartialFile& partial, std::string recordPath)
     : m_partial(partial), m_recordPath(std::move(recordPath)) {}
-
-bool CBackgroundCheckpoint::Idle() const {
-    return !m_running.valid() ||
-           m_running.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
-}
 
 NetResult CBackgroundCheckpoint::Start(const ResumeRecord& record) {
     if (NetResult before = Wait(); !before.Ok()) return before;

@@ -3,8 +3,8 @@
 // synced to the disk, then its record says how many are safe. A sync of many megabytes can
 // take tens of milliseconds; the receiving thread goes on meanwhile.
 //
-// At most one checkpoint is in progress; the next one starts only after it has ended, so the
-// record on disk only ever grows towards what is on the disk.
+// At most one checkpoint is in progress; the next one starts only after it has ended (Start
+// waits for it), so the record on disk only ever grows towards what is on the disk.
 
 #include <future>
 #include <string>
@@ -22,10 +22,9 @@ class CBackgroundCheckpoint {
     CBackgroundCheckpoint(const CBackgroundCheckpoint&) = delete;
     CBackgroundCheckpoint& operator=(const CBackgroundCheckpoint&) = delete;
 
-    // Whether no checkpoint is in progress (one that ended still has its result to give).
-    bool Idle() const;
-    // Starts making record true on disk: its synced bytes must have been written already.
-    // Gives the failure of the checkpoint before, if it failed; then nothing is started.
+    // Starts making record true on disk once the checkpoint before has ended: its synced bytes
+    // must have been written already. Gives the failure of the checkpoint before, if it
+    // failed; then nothing is started.
     NetResult Start(const ResumeRecord& record);
     // Waits for the checkpoint in progress, if any, and gives its result.
     NetResult Wait();

@@ -301,9 +301,10 @@ NetResult CHttp::Download(ITransferSink* sink, const CUrlParts& parts, const std
             // What arrived before a failure stays in the partial file for the next attempt.
             if (!transfer.Ok() || last == 0) break;
             const auto now = std::chrono::steady_clock::now();
-            if ((present - syncedAt >= kSyncAtMostBytes ||
-                 (present > syncedAt && now - syncedWhen >= kSyncEvery)) &&
-                checkpoint.Idle()) {
+            // When due, the bytes go to the file at once (a stall may follow); the checkpoint
+            // waits only for one before it that the disk has not finished yet.
+            if (present - syncedAt >= kSyncAtMostBytes ||
+                (present > syncedAt && now - syncedWhen >= kSyncEvery)) {
                 if (transfer = partial.Flush(); !transfer.Ok()) break;
                 syncedWhen = now;
                 record.synced = syncedAt = present;
