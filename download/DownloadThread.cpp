@@ -22,6 +22,7 @@
 #include "download/VerifiedUpdate.h"
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
+#include "net/FailureText.h"
 #include "net/Http.h"
 
 namespace {
@@ -49,12 +50,6 @@ std::function<std::uint64_t()> RemainingBytes(CHttp& http, const UpdateInfo& inf
     };
 }
 
-// The failure view's text: what the user can do about it.
-std::string FailureText(const CHttp& http) {
-    if (http.LastFacts().failure == NetFailure::NoSpace) return http.LastError();
-    return LoadResString(IDS_TRANSFER_FAILED);
-}
-
 // The installer to fetch: in a signed program only what a verified reply names; nothing (the
 // failure shown and logged) when the reply cannot be had or is refused.
 std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
@@ -69,10 +64,7 @@ std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
     const UpdateReplyExpectation expect{params.Get("Channel"), std::time(nullptr),
                                         ReadAcceptedVersion(folder)};
     VerifiedUpdate verified = FetchVerifiedUpdate(http, url, expect, env.updateKeys);
-    if (verified.info) {
-        TRACE("update reply verified: version %s\n", verified.info->version.c_str());
-        return std::move(verified.info);
-    }
+    if (verified.info) return std::move(verified.info);
     if (env.app.quit.load() == 0) {
         DiagLog(params.Get("Log").c_str(), "%s", verified.logText.c_str());
         SendDownFail(hwnd, verified.userText);
@@ -119,10 +111,10 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     }
     CWindowSink sink(hwnd, acceptVersion);
     const DownloadTarget target{info.url, info.sha256, info.size.value_or(0)};
-    const int done = DownloadWithRetries(http, sink, hwnd, DownloadAddresses(info), appPath, target,
-                                         env.retry, RetryHooksOf(*param, env.app.quit));
+    const NetResult done = DownloadWithRetries(http, sink, DownloadAddresses(info), appPath, target,
+                                               env.retry, RetryHooksOf(*param, env.app.quit));
     // A closing window stops the transfer itself; anything else that leaves the file
     // incomplete is shown once the tries are spent, so the user can retry.
-    if (!done && !env.app.quit.load()) SendDownFail(hwnd, FailureText(http));
+    if (!done.Ok() && !env.app.quit.load()) SendDownFail(hwnd, UserTextFor(done));
     return 1;
 }

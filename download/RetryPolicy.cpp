@@ -1,16 +1,12 @@
 #include "download/RetryPolicy.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "base/Format.h"
 
-FailureKind ClassifyFailure(const TransferFacts& facts) {
-    // Credentials a proxy refused do not get better by asking again.
-    if (facts.connectStatus == 407 || facts.status == 407) return FailureKind::Final;
-    switch (facts.failure) {
+FailureKind ClassifyFailure(const NetResult& failure) {
+    switch (failure.Failure()) {
         case NetFailure::None:
         case NetFailure::Stopped:
         case NetFailure::BadDigest:
@@ -24,30 +20,23 @@ FailureKind ClassifyFailure(const TransferFacts& facts) {
             return FailureKind::Final;
         case NetFailure::BadUrl:
         case NetFailure::NotFound:
+        case NetFailure::Transfer:
             return FailureKind::AddressDone;
+        case NetFailure::Unreachable:
+            return FailureKind::Refused;
         case NetFailure::Connect:
         case NetFailure::Incomplete:
+        case NetFailure::Interrupted:
+        case NetFailure::Stalled:
             return FailureKind::Transient;
-        case NetFailure::Refused: {
-            const long s = facts.status;
-            if (s >= 500 || s == 408 || s == 429) return FailureKind::Transient;
-            return FailureKind::AddressDone;
-        }
-        case NetFailure::Transfer:
+        case NetFailure::Refused:
             break;
     }
-    switch (static_cast<CURLcode>(facts.curlCode)) {
-        case CURLE_COULDNT_CONNECT:
-            return FailureKind::Refused;
-        case CURLE_OPERATION_TIMEDOUT:  // also a stall: nothing for the stall time
-        case CURLE_RECV_ERROR:
-        case CURLE_SEND_ERROR:
-        case CURLE_PARTIAL_FILE:
-        case CURLE_GOT_NOTHING:
-            return FailureKind::Transient;
-        default:
-            return FailureKind::AddressDone;
-    }
+    const long s = failure.Status();
+    // Credentials a proxy refused do not get better by asking again.
+    if (s == 407) return FailureKind::Final;
+    if (s >= 500 || s == 408 || s == 429) return FailureKind::Transient;
+    return FailureKind::AddressDone;
 }
 
 RetryStep CRetryPolicy::MoveOnOrGiveUp() {
@@ -57,19 +46,19 @@ RetryStep CRetryPolicy::MoveOnOrGiveUp() {
     return {RetryStep::Action::NextAddress, std::chrono::milliseconds{0}, 0};
 }
 
-RetryStep CRetryPolicy::AfterFailure(const TransferFacts& facts, bool progressed, double jitterDraw,
+RetryStep CRetryPolicy::AfterFailure(const NetResult& failure, double jitterDraw,
                                      std::chrono::milliseconds elapsed) {
     if (elapsed >= m_settings.budget) return {};
-    FailureKind kind = ClassifyFailure(facts);
+    FailureKind kind = ClassifyFailure(failure);
     if (kind == FailureKind::Final) return {};
     if (kind == FailureKind::AddressDone) return MoveOnOrGiveUp();
     if (kind == FailureKind::Refused && m_address + 1 < m_addresses) return MoveOnOrGiveUp();
 
-    if (progressed) m_failuresInRow = 0;
+    if (failure.BytesGained() > 0) m_failuresInRow = 0;
     if (++m_failuresInRow > m_settings.maxTries) return MoveOnOrGiveUp();
     std::chrono::milliseconds delay;
-    if (facts.retryAfterSeconds) {
-        delay = std::min<std::chrono::milliseconds>(std::chrono::seconds(*facts.retryAfterSeconds),
+    if (const auto asked = failure.RetryAfterSeconds()) {
+        delay = std::min<std::chrono::milliseconds>(std::chrono::seconds(*asked),
                                                     m_settings.maxRetryAfter);
     } else {
         const double factor = std::ldexp(1.0, m_failuresInRow - 1) *

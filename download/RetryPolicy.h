@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <string>
 
-#include "net/TransferFacts.h"
+#include "net/NetResult.h"
 
 struct RetrySettings {
     int maxTries = 5;  // retries after failures in a row without progress
@@ -31,7 +31,7 @@ enum class FailureKind {
     Final,        // no address can help (or the user is leaving)
 };
 
-FailureKind ClassifyFailure(const TransferFacts& facts);
+FailureKind ClassifyFailure(const NetResult& failure);
 
 struct RetryStep {
     enum class Action { Retry, NextAddress, GiveUp };
@@ -45,9 +45,9 @@ class CRetryPolicy {
     CRetryPolicy(RetrySettings settings, std::size_t addresses)
         : m_settings(settings), m_addresses(addresses) {}
 
-    // After a failed attempt: facts of it, whether it added bytes, a jitter draw in [-1, 1]
-    // and the time the run has taken so far.
-    RetryStep AfterFailure(const TransferFacts& facts, bool progressed, double jitterDraw,
+    // After a failed attempt (whether it added bytes is its BytesGained()): a jitter draw in
+    // [-1, 1] and the time the run has taken so far.
+    RetryStep AfterFailure(const NetResult& failure, double jitterDraw,
                            std::chrono::milliseconds elapsed);
     // The index of the address to use now.
     std::size_t Address() const { return m_address; }

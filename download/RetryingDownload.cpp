@@ -2,8 +2,6 @@
 
 #include <thread>
 
-#include "base/DebugTrace.h"
-#include "download/UnsharedFileSize.h"
 #include "net/Http.h"
 
 namespace {
@@ -23,35 +21,27 @@ bool WaitBeforeRetry(std::chrono::milliseconds delay, const RetryHooks& hooks, u
     }
 }
 
-int DownloadWithRetries(CHttp& http, ITransferSink& sink, const WindowHandle& hwnd,
-                        const std::vector<std::string>& addresses, const std::string& destination,
-                        const DownloadTarget& target, const RetrySettings& settings,
-                        const RetryHooks& hooks) {
-    if (addresses.empty()) return http.DownHttpFile(&sink, target.mainUrl, destination, target);
+NetResult DownloadWithRetries(CHttp& http, ITransferSink& sink,
+                              const std::vector<std::string>& addresses,
+                              const std::string& destination, const DownloadTarget& target,
+                              const RetrySettings& settings, const RetryHooks& hooks) {
+    if (addresses.empty()) return http.DownloadFile(&sink, target.mainUrl, destination, target);
     const auto started = std::chrono::steady_clock::now();
     CRetryPolicy policy(settings, addresses.size());
-    std::uint64_t before = UnsharedFileSize(destination + ".df");
     for (;;) {
-        const std::string& url = addresses[policy.Address()];
-        if (http.DownHttpFile(&sink, url, destination, target)) return 1;
-        if (hooks.quit.load()) return 0;
-        const TransferFacts& facts = http.LastFacts();
-        const bool progressed = facts.bytesOnDisk > before;
-        before = facts.bytesOnDisk;
+        NetResult result =
+            http.DownloadFile(&sink, addresses[policy.Address()], destination, target);
+        if (result.Ok() || hooks.quit.load()) return result;
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::chrono::steady_clock::now() - started);
-        const RetryStep step = policy.AfterFailure(
-            facts, progressed, hooks.jitterDraw ? hooks.jitterDraw() : 0.0, elapsed);
-        TRACE("attempt at %s failed (status %ld, curl %d): step %d after %lld ms\n", url.c_str(),
-              facts.status, facts.curlCode, static_cast<int>(step.action),
-              static_cast<long long>(step.delay.count()));
-        if (step.action == RetryStep::Action::GiveUp) return 0;
+        const RetryStep step =
+            policy.AfterFailure(result, hooks.jitterDraw ? hooks.jitterDraw() : 0.0, elapsed);
+        if (step.action == RetryStep::Action::GiveUp) return result;
         if (step.action == RetryStep::Action::Retry) {
-            // Counted before the page is told: a report that comes meanwhile still counts.
+            // Counted before the sink is told: a report that comes meanwhile still counts.
             const unsigned changes = hooks.networkChanges ? hooks.networkChanges() : 0;
-            PostMessage(hwnd,
-                        ShowRetry{RetryNoticeText(step.delay, step.tryNumber, settings.maxTries)});
-            if (!WaitBeforeRetry(step.delay, hooks, changes)) return 0;
+            sink.OnRetryWait(step.delay, step.tryNumber, settings.maxTries);
+            if (!WaitBeforeRetry(step.delay, hooks, changes)) return result;
         }
     }
 }

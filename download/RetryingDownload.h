@@ -1,6 +1,6 @@
 #pragma once
 // A download that rides out a bad network: each failed attempt is judged by CRetryPolicy, the
-// page is told how long the pause is, and the next attempt continues the same partial file,
+// sink is told how long the pause is, and the next attempt continues the same partial file,
 // from the same address or the next one.
 
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "download/RetryPolicy.h"
-#include "download/WorkerEvents.h"
+#include "net/NetResult.h"
 #include "net/ResumeRecord.h"
 #include "net/TransferSink.h"
 
@@ -26,12 +26,12 @@ struct RetryHooks {
 };
 
 // Downloads target into destination from addresses (the main address first, then mirrors).
-// 1 when the file is complete and in place; 0 once the policy gives up or quit is raised, the
-// last attempt's failure then in http.LastError() and http.LastFacts().
-int DownloadWithRetries(CHttp& http, ITransferSink& sink, const WindowHandle& hwnd,
-                        const std::vector<std::string>& addresses, const std::string& destination,
-                        const DownloadTarget& target, const RetrySettings& settings,
-                        const RetryHooks& hooks);
+// Success when the file is complete and in place; otherwise the last attempt's failure, once
+// the policy gives up or quit is raised.
+NetResult DownloadWithRetries(CHttp& http, ITransferSink& sink,
+                              const std::vector<std::string>& addresses,
+                              const std::string& destination, const DownloadTarget& target,
+                              const RetrySettings& settings, const RetryHooks& hooks);
 
 // Waits for delay unless quit is raised or the network count moves from changes first;
 // false on quit.

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "download/DottedVersion.h"
-#include "download/HttpAddress.h"
 #include "download/UpdateReplyLimits.h"
+#include "net/HttpAddress.h"
 
 namespace {
 // The reply is a flat object with one list; anything nested deeper is not a reply, and

@@ -5,6 +5,7 @@
 #include "base/ResString.h"
 #include "base/StringTable.h"
 #include "download/UpdateSignatureHeader.h"
+#include "net/FailureText.h"
 #include "net/Http.h"
 
 namespace {
@@ -26,16 +27,6 @@ RawReply FetchRaw(CHttp& http, const std::string& url) {
     return raw;
 }
 
-std::string FetchFailureText(const NetResult& result) {
-    switch (result.Failure()) {
-        case NetFailure::Refused:
-            return "update reply: the server answered " + result.Detail();
-        case NetFailure::Insecure:
-            return "update reply: secure connection refused: " + result.Detail();
-        default:
-            return "update reply: not received: " + result.Detail();
-    }
-}
 }  // namespace
 
 VerifiedUpdate FetchVerifiedUpdate(CHttp& http, const std::string& url,
@@ -48,7 +39,7 @@ VerifiedUpdate FetchVerifiedUpdate(CHttp& http, const std::string& url,
     // A body cut short by its limit is still judged: the checks refuse it as too large.
     if (!raw.result.Ok() && raw.result.Failure() != NetFailure::TooLarge) {
         outcome.userText = LoadResString(IDS_TRANSFER_FAILED);
-        outcome.logText = FetchFailureText(raw.result);
+        outcome.logText = ExchangeLogText(raw.result, "update reply");
         return outcome;
     }
     std::optional<std::string_view> signature;

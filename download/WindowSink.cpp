@@ -1,5 +1,7 @@
 #include "download/WindowSink.h"
 
+#include "download/RetryPolicy.h"
+
 void CWindowSink::OnTotalSize(std::uint64_t totalBytes) {
     PostMessage(m_hwnd, UpdateFileSize{totalBytes});
 }
@@ -16,4 +18,8 @@ void CWindowSink::OnComplete() {
     // Only now is the installer in its place: the window may start it.
     if (m_beforeStart) m_beforeStart();
     PostMessage(m_hwnd, UpdateProgress{0, 100});
+}
+
+void CWindowSink::OnRetryWait(std::chrono::milliseconds delay, int tryNumber, int maxTries) {
+    PostMessage(m_hwnd, ShowRetry{RetryNoticeText(delay, tryNumber, maxTries)});
 }

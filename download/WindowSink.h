@@ -17,6 +17,8 @@ class CWindowSink final : public ITransferSink {
     void OnBlockWritten(std::uint64_t presentBytes, std::uint64_t totalBytes) override;
     void OnAverageSpeed(std::int32_t kibPerSecond) override;
     void OnComplete() override;
+    // The progress line says when the next try comes.
+    void OnRetryWait(std::chrono::milliseconds delay, int tryNumber, int maxTries) override;
 
   private:
     WindowHandle m_hwnd;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 
-#include "base/DebugTrace.h"
 #include "base/Format.h"
 #include "base/UniqueFd.h"
 #include "net/Http.h"
@@ -17,6 +16,7 @@ constexpr std::uint64_t kTailBytes = 64 * 1024;
 }
 
 bool CHttp::ConfirmCopy(const std::string& url, const std::string& path) {
+    m_strError.clear();
     const auto parts = SplitHttpUrl(url);
     if (!parts) return false;
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -55,7 +55,6 @@ bool CHttp::ConfirmCopy(const std::string& url, const std::string& path) {
                    local == remote;
         }
     }
-    TRACE("copy %s %s the server's\n", path.c_str(), same ? "is" : "is not");
     Clean();
     return same;
 }

@@ -77,6 +77,7 @@ std::string CHttp::SendHttpRequest(const std::string& url, const std::string& ve
 
 NetResult CHttp::FetchText(const std::string& url, const std::string& verb,
                            const std::string& content, std::string& text) {
+    m_strError.clear();
     text.clear();
     auto parts = SplitHttpUrl(url);
     if (!parts) return NetResult::Fail(NetFailure::BadUrl, url);
@@ -121,6 +122,7 @@ NetResult CHttp::FetchText(const std::string& url, const std::string& verb,
 
 NetResult CHttp::FetchRawText(const std::string& url, std::size_t maxBytes, const char* headerName,
                               std::string& body, std::optional<std::string>& header) {
+    m_strError.clear();
     body.clear();
     header.reset();
     auto parts = SplitHttpUrl(url);
@@ -162,6 +164,7 @@ std::int64_t CHttp::GetHttpFileSize(const std::string& url) {
 }
 
 NetResult CHttp::QueryFileSize(const std::string& url, std::int64_t& size) {
+    m_strError.clear();
     size = 0;
     auto parts = SplitHttpUrl(url);
     if (!parts) return NetResult::Fail(NetFailure::BadUrl, url);

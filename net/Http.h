@@ -1,7 +1,7 @@
 #pragma once
 // The HTTP client of one worker run: one session (keeping connections alive across its
 // requests), at most one open connection and request, and a lock around their creation and
-// release. Only http URLs are served; anything else fails at once without traffic.
+// release. http and https URLs are served; anything else fails at once without traffic.
 //
 // Every failure inside is a NetResult; the public operations keep the answers the worker
 // relies on (an empty text, a size of 0, a download result of 0 with LastError()).
@@ -19,9 +19,19 @@
 #include "net/InternetSession.h"
 #include "net/NetResult.h"
 #include "net/ResumeRecord.h"
-#include "net/TransferFacts.h"
 #include "net/TransferSink.h"
 #include "net/UrlParts.h"
+
+class CBackgroundCheckpoint;
+class CPartialFile;
+struct Agreement;
+struct AnswerJudgement;
+struct ByteExtent;
+struct DownloadJob;
+struct RangeAsk;
+struct Received;
+struct ResumePoint;
+enum class ResumeAction;
 
 class CHttp {
   public:
@@ -65,6 +75,9 @@ class CHttp {
     // starts again from its first byte.
     int DownHttpFile(ITransferSink* sink, const std::string& url, const std::string& destination,
                      const DownloadTarget& target);
+    // The same with the failure told apart: what the retry decision and the failure view need.
+    NetResult DownloadFile(ITransferSink* sink, const std::string& url,
+                           const std::string& destination, const DownloadTarget& target);
     // Whether the complete file at path is still the one at url: the server still vouches for
     // the validator recorded with it, and the last 64 KiB it sends are those on disk. False
     // when it cannot be told (then the file is fetched again).
@@ -72,9 +85,8 @@ class CHttp {
     // Closes and frees the current request and connection.
     void Clean();
 
+    // The text the last failed download left (FailureText.h); each operation clears it.
     const std::string& LastError() const { return m_strError; }
-    // What the last DownHttpFile ran into, for deciding whether to try again.
-    const TransferFacts& LastFacts() const { return m_facts; }
     // Free bytes on the file system of a path; tests hand in a small disk.
     using FreeSpaceProbe = std::function<std::optional<std::uint64_t>(const std::string& path)>;
     void SetFreeSpaceProbe(FreeSpaceProbe probe) { m_freeSpace = std::move(probe); }
@@ -91,13 +103,27 @@ class CHttp {
     void InitSession();
     // Opens the connection and a request for url's parts, releasing any held before.
     void OpenRequest(const CUrlParts& parts, HttpVerb verb);
-    NetResult Download(ITransferSink* sink, const CUrlParts& parts, const std::string& url,
-                       const std::string& destination, const DownloadTarget& target);
+    // The steps of a download, in the order they run (DownloadSteps.h).
+    NetResult RunDownload(const DownloadJob& job);
+    NetResult Negotiate(const DownloadJob& job, ByteExtent extent, CPartialFile& partial,
+                        ResumePoint& point, Agreement& agreed);
+    NetResult Confirm(const RangeAsk& ask, CPartialFile& partial, const DownloadTarget& target,
+                      Agreement& agreed, AnswerJudgement& judged);
+    void Agree(const RangeAsk& ask, ResumeAction action, Agreement& agreed);
+    NetResult PrepareFile(const DownloadJob& job, const Agreement& agreed, CPartialFile& partial,
+                          ResumePoint& point);
+    NetResult Transfer(const DownloadJob& job, const ByteExtent& extent, CPartialFile& partial,
+                       ResumeRecord& record, Received& got);
+    NetResult ReceiveBody(const DownloadJob& job, const ByteExtent& extent, CPartialFile& partial,
+                          CBackgroundCheckpoint& checkpoint, ResumeRecord& record, Received& got);
+    NetResult Finish(const DownloadJob& job, CPartialFile& partial, const Received& got,
+                     ResumeRecord& record);
+    // The status and Retry-After of the current answer, for a failure that has none.
+    NetResult& WithAnswer(NetResult& result) const;
     // Reads exactly size body bytes of the current answer.
     NetResult ReadExactly(std::size_t size, std::string& bytes);
-    void NoteFacts(const NetResult& result);
     // Leaves the failure's text in m_strError and the log, as far as its kind asks for.
-    void Report(const NetResult& failure, const std::string& url, const std::string& destination);
+    void Report(const NetResult& failure, const std::string& destination);
 
     int m_bStop = 0;  // nothing sets it; a nonzero value stops a download between blocks
     int m_bSessionOpen = 0;
@@ -114,7 +140,6 @@ class CHttp {
     std::unique_ptr<CHttpFile> m_pHttpFile;
     std::recursive_mutex m_cs;
     CTransferLimits m_limits;
-    TransferFacts m_facts;
     FreeSpaceProbe m_freeSpace;
     std::string m_caFile;
 };

@@ -18,6 +18,30 @@ constexpr std::size_t kSpareBytes = 8 * kReceiveBufferBytes;
 constexpr int kWaitMilliseconds = 100;
 constexpr long kMaxRedirects = 10;
 
+// What a failed transfer means to whoever decides what to do next.
+NetFailure KindOfTransferFailure(CURLcode code) {
+    switch (code) {
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CACERT_BADFILE:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_UNSUPPORTED_PROTOCOL:  // a redirect to a scheme not allowed (https to http)
+            return NetFailure::Insecure;
+        case CURLE_COULDNT_CONNECT:
+            return NetFailure::Unreachable;
+        case CURLE_OPERATION_TIMEDOUT:  // also a stall: nothing for the stall time
+            return NetFailure::Stalled;
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_PARTIAL_FILE:
+        case CURLE_GOT_NOTHING:
+            return NetFailure::Interrupted;
+        default:
+            return NetFailure::Transfer;
+    }
+}
+
 std::string HeaderName(std::string_view line) {
     std::string_view name = line.substr(0, line.find(':'));
     while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
@@ -123,7 +147,7 @@ NetResult CHttpFile::SendRequest(const std::string& headers, const std::string& 
     // A proxy that will not open a tunnel answers the CONNECT, not the request: its refusal is
     // an answer, named like the proxy's 407 to a plain request.
     if (!m_headersDone && ConnectStatusCode() == 407)
-        return NetResult::Fail(NetFailure::Refused, "407");
+        return NetResult::Fail(NetFailure::Refused, "407").Answered(407);
     if (!m_headersDone && m_result != CURLE_OK) return TransferError();
     if (QueryInfoStatusCode() == 0) return NetResult::Fail(NetFailure::Connect, "no answer");
     return {};
@@ -274,17 +298,7 @@ NetResult CHttpFile::WaitForNetwork() {
 NetResult CHttpFile::TransferError() const {
     // curl's detailed error buffer when it has one, otherwise the code's generic text.
     std::string text = *m_errorText ? m_errorText : curl_easy_strerror(m_result);
-    switch (m_result) {
-        case CURLE_PEER_FAILED_VERIFICATION:
-        case CURLE_SSL_CACERT_BADFILE:
-        case CURLE_SSL_CERTPROBLEM:
-        case CURLE_SSL_CONNECT_ERROR:
-        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-        case CURLE_UNSUPPORTED_PROTOCOL:  // a redirect to a scheme not allowed (https to http)
-            return NetResult::Fail(NetFailure::Insecure, std::move(text));
-        default:
-            return NetResult::Fail(NetFailure::Transfer, std::move(text));
-    }
+    return NetResult::Fail(KindOfTransferFailure(m_result), std::move(text));
 }
 
 std::optional<long> CHttpFile::RetryAfterSeconds() const {

@@ -53,8 +53,6 @@ class CHttpFile {
     // Whether the whole body arrived and the transfer ended without an error.
     bool BodyComplete() const { return m_done && m_result == CURLE_OK; }
     bool Stopped() const { return m_stopped; }
-    // libcurl's code for how the transfer failed; CURLE_OK while none is known.
-    CURLcode TransferCode() const { return m_result; }
     // The seconds a Retry-After header of the answer asks for; nothing without one.
     std::optional<long> RetryAfterSeconds() const;
     // The status a proxy answered to CONNECT (0 when no tunnel was asked for).

@@ -60,3 +60,28 @@ ResumeAction DecideResume(long status, std::uint64_t offset,
         return offset == 0 ? ResumeAction::Append : ResumeAction::Restart;
     return ResumeAction::Refuse;
 }
+
+AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, long status,
+                                 const std::optional<std::string>& contentRange,
+                                 const AnswerContext& context) {
+    using V = AnswerVerdict;
+    if (status == 404) return {V::NotFound, ResumeAction::Refuse};
+    const ResumeAction action = DecideResume(status, ask.First(), contentRange);
+    if (action == ResumeAction::AlreadyComplete) {
+        if (context.haveDigest) return {V::CheckDigest, action};
+        return {context.confirmingTail ? V::StartAgain : V::ConfirmTail, action};
+    }
+    // A range past the end of another length: the remote file is not the partial's.
+    if (status == 416) return {ask.offset > 0 ? V::StartAgain : V::Refuse, action};
+    if (action == ResumeAction::Refuse) return {V::Refuse, action};
+    if (action == ResumeAction::Append) {
+        // The total a 206 names; 0 when it names none.
+        const std::uint64_t total =
+            status == 206 && contentRange ? ContentRangeTotal(*contentRange).value_or(0) : 0;
+        // The file there now has another size: not the partial's file.
+        if (total > 0 && ((context.knownSize && total != context.knownSize) || total < ask.offset))
+            return {V::StartAgain, action};
+        if (ask.overlap > 0) return {V::CompareOverlap, action};
+    }
+    return {V::Take, action};
+}

@@ -18,6 +18,44 @@ enum class ResumeAction {
 ResumeAction DecideResume(long status, std::uint64_t offset,
                           const std::optional<std::string>& contentRange);
 
+// A request for the file's bytes from offset on, asked from overlap bytes earlier so that
+// those can be compared with the disk; If-Range carries the server's validator when known.
+struct RangeAsk {
+    std::uint64_t offset = 0;
+    std::uint64_t overlap = 0;
+    std::optional<std::string> ifRange;
+
+    std::uint64_t First() const { return offset - overlap; }
+};
+
+enum class AnswerVerdict {
+    Take,            // the answer continues the file as its action says
+    CompareOverlap,  // taken only once its first bytes equal those on disk
+    CheckDigest,     // "complete": only the partial's digest can confirm it
+    ConfirmTail,     // "complete": ask again with an overlap, to compare the last bytes
+    StartAgain,      // the server's file is not the partial's: ask for it from its first byte
+    NotFound,        // the server answered 404
+    Refuse,          // nothing of this answer may reach the partial file
+};
+
+struct AnswerJudgement {
+    AnswerVerdict verdict = AnswerVerdict::Refuse;
+    ResumeAction action = ResumeAction::Refuse;
+};
+
+// What the client knows when it judges an answer: the file's size (0 when unknown), whether a
+// digest will check the whole, and whether this request was asked to confirm "complete".
+struct AnswerContext {
+    std::uint64_t knownSize = 0;
+    bool haveDigest = false;
+    bool confirmingTail = false;
+};
+
+// How the answer (status, Content-Range) to ask is taken.
+AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, long status,
+                                 const std::optional<std::string>& contentRange,
+                                 const AnswerContext& context);
+
 // The first byte position of a Content-Range value "bytes first-last/total".
 std::optional<std::uint64_t> ContentRangeFirst(const std::string& value);
 // The total of a Content-Range value "bytes first-last/total"; none when it is "*".

@@ -3,6 +3,7 @@
 // it decides what each report means (the worker turns them into window events; a test can
 // simply record them). Every call comes on the downloading thread.
 
+#include <chrono>
 #include <cstdint>
 
 class ITransferSink {
@@ -15,6 +16,8 @@ class ITransferSink {
     virtual void OnAverageSpeed(std::int32_t kibPerSecond) = 0;
     // Once, after the finished file has been moved into its place.
     virtual void OnComplete() = 0;
+    // A failed attempt is tried again after delay: the tryNumber-th of at most maxTries.
+    virtual void OnRetryWait(std::chrono::milliseconds delay, int tryNumber, int maxTries) = 0;
 
   protected:
     ~ITransferSink() = default;

@@ -92,19 +92,19 @@ int Serve(const std::string& path, std::size_t dropBytes) {
 // Child: the download with automatic retries; prints the pauses it waited.
 int Fetch(const std::string& url, const std::string& destination) {
     CBenchWindow window;
-    int result = 0;
+    bool done = false;
     {
         std::atomic<int> quit{0};
         CHttp http("flaky_bench", quit, "");
         CWindowSink sink(window.Handle());
         const RetrySettings settings;
-        result = DownloadWithRetries(http, sink, window.Handle(), {url}, destination,
-                                     DownloadTarget{url, "", 0}, settings,
-                                     RetryHooks{quit, nullptr, [] { return 0.0; }});
+        done = DownloadWithRetries(http, sink, {url}, destination, DownloadTarget{url, "", 0},
+                                   settings, RetryHooks{quit, nullptr, [] { return 0.0; }})
+                   .Ok();
     }
     window.Finish();
     std::printf("%ld\n", window.Count<ShowRetry>());
-    return result == 1 ? 0 : 1;
+    return done ? 0 : 1;
 }
 
 std::uint64_t SizeOf(const std::string& path) {

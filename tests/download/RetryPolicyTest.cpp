@@ -3,7 +3,6 @@
 
 #include "download/RetryPolicy.h"
 
-#include <curl/curl.h>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -14,27 +13,17 @@ namespace {
 using std::chrono::milliseconds;
 using Action = RetryStep::Action;
 
-TransferFacts Status(long status, std::optional<long> retryAfter = std::nullopt) {
-    TransferFacts facts;
-    facts.failure = status == 404 ? NetFailure::NotFound : NetFailure::Refused;
-    facts.status = status;
-    facts.retryAfterSeconds = retryAfter;
-    return facts;
+NetResult Status(long status, std::optional<long> retryAfter = std::nullopt) {
+    return NetResult::Fail(status == 404 ? NetFailure::NotFound : NetFailure::Refused,
+                           std::to_string(status))
+        .Answered(status, retryAfter);
 }
-TransferFacts Curl(CURLcode code) {
-    TransferFacts facts;
-    facts.failure = NetFailure::Transfer;
-    facts.curlCode = code;
-    return facts;
-}
-TransferFacts Kind(NetFailure failure) {
-    TransferFacts facts;
-    facts.failure = failure;
-    return facts;
+NetResult Kind(NetFailure failure) {
+    return NetResult::Fail(failure, "");
 }
 
 struct Attempt {
-    TransferFacts facts;
+    NetResult failure;
     bool progressed = false;
     double jitter = 0.0;
     long elapsedMs = 0;
@@ -51,7 +40,7 @@ struct PolicyCase {
 };
 
 std::vector<PolicyCase> Cases() {
-    const TransferFacts reset = Curl(CURLE_RECV_ERROR);
+    const NetResult reset = Kind(NetFailure::Interrupted);
     return {
         {"backoff doubles with jitter, then gives up after five",
          1,
@@ -59,7 +48,7 @@ std::vector<PolicyCase> Cases() {
           {reset, false, 1.0, 0, Action::Retry, 2400, 2},
           {reset, false, -1.0, 0, Action::Retry, 3200, 3},
           {reset, false, 0.5, 0, Action::Retry, 8800, 4},
-          {Curl(CURLE_OPERATION_TIMEDOUT), false, 0.0, 0, Action::Retry, 16000, 5},
+          {Kind(NetFailure::Stalled), false, 0.0, 0, Action::Retry, 16000, 5},
           {reset, false, 0.0, 0, Action::GiveUp}}},
         {"progress resets the count: a file that keeps arriving is never given up",
          1,
@@ -75,20 +64,16 @@ std::vector<PolicyCase> Cases() {
         {"other 4xx, 407 and failed checks are final",
          1,
          {{Status(403), false, 0, 0, Action::GiveUp}}},
-        {"a proxy's 407 to CONNECT", 1,
-         [] {
-             TransferFacts facts = Curl(CURLE_RECV_ERROR);
-             facts.connectStatus = 407;
-             return std::vector<Attempt>{{facts, false, 0, 0, Action::GiveUp}};
-         }()},
-        {"a 407 of a plain proxy", 2, {{Status(407), false, 0, 0, Action::GiveUp}}},
+        {"a proxy's 407, to a request or to CONNECT",
+         2,
+         {{Status(407), false, 0, 0, Action::GiveUp}}},
         {"digest mismatch", 2, {{Kind(NetFailure::DigestMismatch), false, 0, 0, Action::GiveUp}}},
         {"disk full", 2, {{Kind(NetFailure::NoSpace), false, 0, 0, Action::GiveUp}}},
         {"refused and 404 move on at once; the last address retries a refusal",
          3,
-         {{Curl(CURLE_COULDNT_CONNECT), false, 0, 0, Action::NextAddress, 0, 0, 1},
+         {{Kind(NetFailure::Unreachable), false, 0, 0, Action::NextAddress, 0, 0, 1},
           {Status(404), false, 0, 0, Action::NextAddress, 0, 0, 2},
-          {Curl(CURLE_COULDNT_CONNECT), false, 0, 0, Action::Retry, 1000, 1, 2}}},
+          {Kind(NetFailure::Unreachable), false, 0, 0, Action::Retry, 1000, 1, 2}}},
         {"other failures move on after the address's tries",
          2,
          {{Status(500), false, 0, 0, Action::Retry, 1000, 1, 0},
@@ -117,8 +102,9 @@ TEST_P(EachSequence, DecidesEachStep) {
     for (std::size_t i = 0; i < c.attempts.size(); ++i) {
         const Attempt& a = c.attempts[i];
         SCOPED_TRACE(i);
-        const RetryStep step =
-            policy.AfterFailure(a.facts, a.progressed, a.jitter, milliseconds(a.elapsedMs));
+        NetResult failure = a.failure;
+        const RetryStep step = policy.AfterFailure(failure.Gained(a.progressed ? 1 : 0), a.jitter,
+                                                   milliseconds(a.elapsedMs));
         EXPECT_EQ(step.action, a.action);
         if (a.action == Action::Retry) {
             EXPECT_EQ(step.delay.count(), a.delayMs);

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "download/HttpAddress.h"
 #include "download/SignedUpdateReply.h"
 #include "download/UpdateSignatureHeader.h"
+#include "net/HttpAddress.h"
 
 namespace {
 void Require(bool condition) {

@@ -347,6 +347,7 @@ struct ReportList final : ITransferSink {
     }
     void OnAverageSpeed(std::int32_t) override {}
     void OnComplete() override { reports.push_back("complete at " + N(lastPresent)); }
+    void OnRetryWait(std::chrono::milliseconds, int, int) override {}
     static std::string N(std::uint64_t n) { return std::to_string(n); }
 
     std::uint64_t lastPresent = 1000;

@@ -90,7 +90,7 @@ TEST(HttpFile, HandsOutWhatArrivedBeforeReportingAConnectionClosedEarly) {
     Transfer transfer(server, "/file");
     ASSERT_TRUE(transfer.request->SendRequest().Ok());
     EXPECT_EQ(transfer.ReadAll(4096), kBody.substr(0, 300000));
-    EXPECT_EQ(transfer.result.Failure(), NetFailure::Transfer) << "ended like a complete body";
+    EXPECT_EQ(transfer.result.Failure(), NetFailure::Interrupted) << "ended like a complete body";
     EXPECT_NE(transfer.result.Detail(), "");
     EXPECT_FALSE(transfer.request->BodyComplete());
 }
@@ -124,11 +124,11 @@ TEST(HttpFile, AStalledTransferFailsAfterTheStallTime) {
     ASSERT_TRUE(transfer.request->SendRequest().Ok());
     auto start = std::chrono::steady_clock::now();
     transfer.ReadAll(4096);
-    EXPECT_EQ(transfer.result.Failure(), NetFailure::Transfer);
+    EXPECT_EQ(transfer.result.Failure(), NetFailure::Stalled);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
-TEST(HttpFile, ARefusedConnectionIsATransferError) {
+TEST(HttpFile, ARefusedConnectionIsUnreachable) {
     int port = 0;
     {
         LocalHttpServer gone([](LocalHttpServer&, httplib::Server&) {});
@@ -138,5 +138,5 @@ TEST(HttpFile, ARefusedConnectionIsATransferError) {
     CInternetSession session("tester", stop);
     auto request = session.GetHttpConnection("127.0.0.1", static_cast<unsigned>(port))
                        ->OpenRequest(HttpVerb::Get, "/", 0);
-    EXPECT_EQ(request->SendRequest().Failure(), NetFailure::Transfer);
+    EXPECT_EQ(request->SendRequest().Failure(), NetFailure::Unreachable);
 }

@@ -60,12 +60,14 @@ TEST_P(EachProxy, UsesTheCredentialsAndNeverLogsThem) {
                                      "127.0.0.1:" + std::to_string(proxy.Port()));
     ScopedEnv no("no_proxy", "");
     CHttp client = NewHttp();
-    EXPECT_EQ(client.DownHttpFile(nullptr, "http://origin.invalid/setup.exe", Path("setup.exe")),
-              c.result);
+    const std::string url = "http://origin.invalid/setup.exe";
+    const NetResult result =
+        client.DownloadFile(nullptr, url, Path("setup.exe"), DownloadTarget{url, "", 0});
+    EXPECT_EQ(result.Ok() ? 1 : 0, c.result);
     if (c.result == 1) {
         EXPECT_TRUE(ReadFile(Path("setup.exe")) == kFile);
     } else {
-        EXPECT_EQ(client.LastFacts().status, 407);
+        EXPECT_EQ(result.Status(), 407);
         EXPECT_NE(client.LastError().find("proxy refused its credentials"), std::string::npos)
             << client.LastError();
     }
@@ -87,9 +89,10 @@ TEST_F(NetTest, ADiskTooSmallStopsBeforeTheTransferAndSaysHowMuchIsNeeded) {
     WriteFile(Path("setup.exe.df"), kFile.substr(0, 100000));
     CHttp http = NewHttp();
     http.SetFreeSpaceProbe([](const std::string&) { return std::uint64_t{150000}; });
-    EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("setup.exe")), 0);
+    const DownloadTarget target{server.Url("/f"), "", 0};
+    EXPECT_EQ(http.DownloadFile(nullptr, target.mainUrl, Path("setup.exe"), target).Failure(),
+              NetFailure::NoSpace);
     EXPECT_EQ(http.LastError(), "磁盘空间不足，需要 0.2 MB，请清理后重试！");
-    EXPECT_EQ(http.LastFacts().failure, NetFailure::NoSpace);
     // Nothing on disk is lost: the partial stays for a later attempt.
     EXPECT_TRUE(ReadFile(Path("setup.exe.df")) == kFile.substr(0, 100000));
 

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "download/DottedVersion.h"
-#include "download/HttpAddress.h"
 #include "download/SodiumReady.h"
 #include "download/UpdateKeys.h"
 #include "download/UpdateReplyLimits.h"
+#include "net/HttpAddress.h"
 #include "tools/publisher/CommandLine.h"
 #include "tools/publisher/ReplyBody.h"
 #include "tools/publisher/ReplySigner.h"

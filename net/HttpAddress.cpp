@@ -1,32 +1,26 @@
-#include "download/HttpAddress.h"
+#include "net/HttpAddress.h"
 
-#include <curl/curl.h>
-
-#include <memory>
 #include <string>
 
-#include "base/CallRelease.h"
+#include "net/CurlHandles.h"
 
 namespace {
-using UrlHandle = std::unique_ptr<CURLU, CallRelease<curl_url_cleanup>>;
-using CurlString = std::unique_ptr<char, CallRelease<curl_free>>;
-
-CurlString Part(CURLU* url, CURLUPart part) {
+CurlText Part(CURLU* url, CURLUPart part) {
     char* text = nullptr;
     if (curl_url_get(url, part, &text, 0) != CURLUE_OK) return nullptr;
-    return CurlString(text);
+    return CurlText(text);
 }
 }  // namespace
 
 bool IsHttpAddress(std::string_view text) {
     if (text.find('\0') != std::string_view::npos) return false;
-    const UrlHandle url(curl_url());
+    const CurlUrl url(curl_url());
     if (!url) return false;
     // No scheme is guessed: "host/setup.exe" is not an address.
     if (curl_url_set(url.get(), CURLUPART_URL, std::string(text).c_str(), 0) != CURLUE_OK)
         return false;
-    const CurlString scheme = Part(url.get(), CURLUPART_SCHEME);
-    const CurlString host = Part(url.get(), CURLUPART_HOST);
+    const CurlText scheme = Part(url.get(), CURLUPART_SCHEME);
+    const CurlText host = Part(url.get(), CURLUPART_HOST);
     if (!scheme || !host || *host == '\0') return false;
     const std::string_view name = scheme.get();
     return name == "http" || name == "https";

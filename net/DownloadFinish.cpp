@@ -1,0 +1,34 @@
+// Step 5 of a download: a complete partial file whose digest is the one expected is moved
+// into the destination's place, its record beside it, and only then is the sink told.
+
+#include <cstdio>
+
+#include "net/DownloadSteps.h"
+#include "net/Http.h"
+#include "net/PartialFile.h"
+#include "net/Sha256.h"
+#include "net/TransferSink.h"
+
+NetResult CHttp::Finish(const DownloadJob& job, CPartialFile& partial, const Received& got,
+                        ResumeRecord& record) {
+    const bool complete =
+        m_bStop == 0 && got.bodyEnded && got.present > 0 && got.present >= m_nTotalSize;
+    if (!complete) return NetResult::Fail(NetFailure::Incomplete, job.partialPath);
+    std::string digest;
+    if (NetResult r = partial.Digest(digest); !r.Ok()) return r;
+    if (!job.target.sha256.empty() && !SameDigest(digest, job.target.sha256)) {
+        // Bytes that do not make the expected file are worth nothing for a resume.
+        std::remove(job.partialPath.c_str());
+        std::remove(job.recordPath.c_str());
+        record.synced = 0;
+        return NetResult::Fail(NetFailure::DigestMismatch, job.url);
+    }
+    // Moved while still locked, so no second writer can slip in before the move.
+    if (std::rename(job.partialPath.c_str(), job.destination.c_str()) != 0)
+        return NetResult::Fail(NetFailure::MoveFailed, job.destination);
+    // The record goes with the file: a later start checks the copy against it.
+    std::rename(job.recordPath.c_str(), ResumeRecordPath(job.destination).c_str());
+    partial.Close();
+    if (job.sink) job.sink->OnComplete();
+    return {};
+}
