@@ -39,12 +39,13 @@ RetryHooks RetryHooksOf(CWorkerHost& host, const std::atomic<int>& quit) {
             [random] { return std::uniform_real_distribution<double>(-1.0, 1.0)(*random); }};
 }
 
-// What is left to fetch: the installer's size less the partial file. Asked of the server only
-// on a metered network, where the answer matters.
+// What is left to fetch: the installer's size less the partial file. The signed size when
+// there is one; otherwise asked of the server, only on a metered network, where it matters.
 std::function<std::uint64_t()> RemainingBytes(CHttp& http, const UpdateInfo& info,
                                               const std::string& appPath) {
     return [&http, &info, appPath] {
-        const auto size = static_cast<std::uint64_t>(http.GetHttpFileSize(info.url));
+        const std::uint64_t size =
+            info.size ? *info.size : static_cast<std::uint64_t>(http.GetHttpFileSize(info.url));
         const std::uint64_t present = UnsharedFileSize(appPath + ".df");
         return size > present ? size - present : 0;
     };
@@ -81,6 +82,7 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     const std::string url =
         UpdateInfoUrl(params.Get("Version"), params.Get("Channel"), env.endpoints.updateHost);
     CHttp http(env.app.appName, env.app.quit, params.Get("Log"));
+    http.SetTransferLimits(env.limits);
     const WindowHandle hwnd = param->GetSafeHwnd();
     const std::optional<UpdateInfo> found = AskForUpdate(http, url, env, hwnd);
     if (!found) return 1;

@@ -10,6 +10,7 @@
 #include "download/UpdateInfo.h"
 #include "download/UpdateKeys.h"
 #include "download/WorkerHost.h"
+#include "net/InternetSession.h"
 
 // Where a run asks for the update information, and what it fetches without a usable answer.
 // The program always uses the compiled-in hosts; tests point a run at a local server.
@@ -25,6 +26,7 @@ struct WorkerEnvironment {
     UpdateEndpoints endpoints;
     RetrySettings retry = {};  // tests shorten the pauses
     std::span<const UpdateKey> updateKeys = CompiledUpdateKeys();
+    CTransferLimits limits = {};  // tests shorten how long an exchange may take
 };
 
 // The thread procedure. 0 without a host or when the network check fails, 1 otherwise.

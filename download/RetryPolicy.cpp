@@ -12,12 +12,15 @@ FailureKind ClassifyFailure(const NetResult& failure) {
         case NetFailure::BadDigest:
         case NetFailure::FileInUse:
         case NetFailure::FileError:
-        case NetFailure::DigestMismatch:
         case NetFailure::MoveFailed:
         case NetFailure::NoSpace:
-        case NetFailure::TooLarge:  // not the signed file: no address holds a better one
-        case NetFailure::Insecure:  // a certificate that fails, or a way back to http
             return FailureKind::Final;
+        // Faults of one address: another may well serve the signed file. The partial of wrong
+        // bytes is gone, so the next one starts afresh.
+        case NetFailure::DigestMismatch:
+        case NetFailure::TooLarge:
+        case NetFailure::Contradicted:
+        case NetFailure::Insecure:  // a certificate that fails, or a way back to http
         case NetFailure::BadUrl:
         case NetFailure::NotFound:
         case NetFailure::Transfer:
@@ -47,8 +50,8 @@ RetryStep CRetryPolicy::MoveOnOrGiveUp() {
 }
 
 RetryStep CRetryPolicy::AfterFailure(const NetResult& failure, double jitterDraw,
-                                     std::chrono::milliseconds elapsed) {
-    if (elapsed >= m_settings.budget) return {};
+                                     std::chrono::milliseconds lost) {
+    if (lost >= m_settings.budget) return {};
     FailureKind kind = ClassifyFailure(failure);
     if (kind == FailureKind::Final) return {};
     if (kind == FailureKind::AddressDone) return MoveOnOrGiveUp();
@@ -66,7 +69,7 @@ RetryStep CRetryPolicy::AfterFailure(const NetResult& failure, double jitterDraw
         delay = std::chrono::milliseconds(
             std::llround(static_cast<double>(m_settings.firstDelay.count()) * factor));
     }
-    if (elapsed + delay >= m_settings.budget) return {};
+    if (lost + delay >= m_settings.budget) return {};
     return {RetryStep::Action::Retry, delay, m_failuresInRow};
 }
 

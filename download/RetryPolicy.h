@@ -5,10 +5,11 @@
 // Transient failures (a refused, reset or timed-out connection, a stall, a body cut short,
 // 5xx, 408, 429) are tried again after 1, 2, 4, 8 and 16 s, each with +-20 % jitter, or after
 // what Retry-After asks (at most 60 s). Only failures in a row without new bytes count: a file
-// that keeps arriving is never given up. A refused connection or a 404 moves on to the next
-// address at once; other failures move on once the address's tries are spent. Nothing is
-// tried again for another 4xx, a proxy's 407, a failed verification or a local file problem,
-// nor once the whole run has used its time budget.
+// that keeps arriving is never given up. A refused connection, a 404, and a fault of the
+// address (a digest that fails, a body longer than signed, an answer claiming another size, a
+// certificate that fails) move on to the next address at once; other failures move on once
+// the address's tries are spent. Nothing is tried again for another 4xx, a proxy's 407 or a
+// local file problem, nor once the run has lost its time budget to failing and waiting.
 
 #include <chrono>
 #include <cstddef>
@@ -21,7 +22,9 @@ struct RetrySettings {
     std::chrono::milliseconds firstDelay{1000};
     double jitter = 0.2;
     std::chrono::milliseconds maxRetryAfter{60000};
-    std::chrono::milliseconds budget{5 * 60 * 1000};  // the whole run, over every address
+    // Time lost over every address: tries that gained nothing and the pauses between them. A
+    // transfer that still gains bytes never counts against it.
+    std::chrono::milliseconds budget{5 * 60 * 1000};
 };
 
 enum class FailureKind {
@@ -46,9 +49,9 @@ class CRetryPolicy {
         : m_settings(settings), m_addresses(addresses) {}
 
     // After a failed attempt (whether it added bytes is its BytesGained()): a jitter draw in
-    // [-1, 1] and the time the run has taken so far.
+    // [-1, 1] and the time the run has lost so far.
     RetryStep AfterFailure(const NetResult& failure, double jitterDraw,
-                           std::chrono::milliseconds elapsed);
+                           std::chrono::milliseconds lost);
     // The index of the address to use now.
     std::size_t Address() const { return m_address; }
     const RetrySettings& Settings() const { return m_settings; }

@@ -6,7 +6,12 @@
 
 namespace {
 constexpr std::chrono::milliseconds kPoll{20};
+
+std::chrono::milliseconds SinceMs(std::chrono::steady_clock::time_point then) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 then);
 }
+}  // namespace
 
 bool WaitBeforeRetry(std::chrono::milliseconds delay, const RetryHooks& hooks, unsigned changes) {
     const auto until = std::chrono::steady_clock::now() + delay;
@@ -26,22 +31,25 @@ NetResult DownloadWithRetries(CHttp& http, ITransferSink& sink,
                               const std::string& destination, const DownloadTarget& target,
                               const RetrySettings& settings, const RetryHooks& hooks) {
     if (addresses.empty()) return http.DownloadFile(&sink, target.mainUrl, destination, target);
-    const auto started = std::chrono::steady_clock::now();
     CRetryPolicy policy(settings, addresses.size());
+    // The budget counts only time lost: tries that gained nothing, and the pauses between.
+    std::chrono::milliseconds lost{0};
     for (;;) {
+        const auto tried = std::chrono::steady_clock::now();
         NetResult result =
             http.DownloadFile(&sink, addresses[policy.Address()], destination, target);
         if (result.Ok() || hooks.quit.load()) return result;
-        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-            std::chrono::steady_clock::now() - started);
+        if (result.BytesGained() == 0) lost += SinceMs(tried);
         const RetryStep step =
-            policy.AfterFailure(result, hooks.jitterDraw ? hooks.jitterDraw() : 0.0, elapsed);
+            policy.AfterFailure(result, hooks.jitterDraw ? hooks.jitterDraw() : 0.0, lost);
         if (step.action == RetryStep::Action::GiveUp) return result;
         if (step.action == RetryStep::Action::Retry) {
             // Counted before the sink is told: a report that comes meanwhile still counts.
             const unsigned changes = hooks.networkChanges ? hooks.networkChanges() : 0;
             sink.OnRetryWait(step.delay, step.tryNumber, settings.maxTries);
+            const auto paused = std::chrono::steady_clock::now();
             if (!WaitBeforeRetry(step.delay, hooks, changes)) return result;
+            lost += SinceMs(paused);
         }
     }
 }

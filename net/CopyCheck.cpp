@@ -35,7 +35,7 @@ bool CHttp::ConfirmCopy(const std::string& url, const std::string& path) {
         if (const auto ifRange = record->IfRangeFor(host))
             headers += "If-Range: " + *ifRange + "\r\n";
 
-    OpenRequest(*parts, HttpVerb::Get);
+    OpenExchange(*parts, HttpVerb::Get);
     NetResult sent = m_pHttpFile->AddRequestHeaders(headers);
     if (sent.Ok()) sent = m_pHttpFile->SendRequest();
     bool same = false;

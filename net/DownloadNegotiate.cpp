@@ -25,6 +25,14 @@ RangeAsk AskFor(const ResumePoint& point, const ByteExtent& extent, const std::s
     return ask;
 }
 
+// What an answer claimed of the file's size, for the log.
+std::string ClaimedSizes(const RangeAnswer& answer, std::uint64_t signedSize) {
+    return Format("status %ld, Content-Length %lld, Content-Range %s; the signed size is %llu",
+                  answer.status, static_cast<long long>(answer.contentLength),
+                  answer.contentRange.value_or("none").c_str(),
+                  static_cast<unsigned long long>(signedSize));
+}
+
 std::string RangeHeaders(const RangeAsk& ask) {
     std::string headers = kDownloadHeaders;
     if (ask.offset == 0) return headers;
@@ -46,15 +54,20 @@ NetResult CHttp::Negotiate(const DownloadJob& job, ByteExtent extent, CPartialFi
             return NetResult::Fail(NetFailure::Connect, job.url);
         if (!sent.Ok()) return sent;
 
-        const long status = m_pHttpFile->QueryInfoStatusCode();
+        const RangeAnswer answer{m_pHttpFile->QueryInfoStatusCode(),
+                                 m_pHttpFile->ResponseHeader("Content-Range"),
+                                 m_pHttpFile->ContentLength()};
+        const long status = answer.status;
         const AnswerContext context{job.target.size ? job.target.size : point.record.size,
-                                    !job.target.sha256.empty(), confirmTail};
-        AnswerJudgement judged =
-            JudgeRangeAnswer(ask, status, m_pHttpFile->ResponseHeader("Content-Range"), context);
+                                    job.target.size > 0, !job.target.sha256.empty(), confirmTail};
+        AnswerJudgement judged = JudgeRangeAnswer(ask, answer, context);
         if (NetResult r = Confirm(ask, partial, job.target, agreed, judged); !r.Ok()) return r;
         const AnswerVerdict verdict = judged.verdict;
         if (verdict == AnswerVerdict::NotFound)
             return NetResult::Fail(NetFailure::NotFound, job.url);
+        if (verdict == AnswerVerdict::Contradicts)
+            return NetResult::Fail(NetFailure::Contradicted, ClaimedSizes(answer, job.target.size))
+                .Answered(status);
         if (verdict == AnswerVerdict::Refuse)
             return NetResult::Fail(NetFailure::Refused, std::to_string(status)).Answered(status);
         if (verdict == AnswerVerdict::ConfirmTail) {
@@ -62,7 +75,7 @@ NetResult CHttp::Negotiate(const DownloadJob& job, ByteExtent extent, CPartialFi
             continue;
         }
         if (verdict == AnswerVerdict::Take) {
-            Agree(ask, judged.action, agreed);
+            Agree(ask, judged.action, job.target.size, agreed);
             return {};
         }
         // StartAgain: the partial's bytes are worth nothing here.
@@ -101,7 +114,8 @@ NetResult CHttp::Confirm(const RangeAsk& ask, CPartialFile& partial, const Downl
     return {};
 }
 
-void CHttp::Agree(const RangeAsk& ask, ResumeAction action, Agreement& agreed) {
+void CHttp::Agree(const RangeAsk& ask, ResumeAction action, std::uint64_t signedSize,
+                  Agreement& agreed) {
     agreed.action = action;
     const std::int64_t announced = m_pHttpFile->ContentLength();
     agreed.lengthAnnounced = announced >= 0;
@@ -117,6 +131,9 @@ void CHttp::Agree(const RangeAsk& ask, ResumeAction action, Agreement& agreed) {
         if (const auto contentRange = m_pHttpFile->ResponseHeader("Content-Range"))
             if (auto total = ContentRangeTotal(*contentRange))
                 agreed.totalSize = std::max(agreed.totalSize, *total);
+    // A signed size is the truth: an answer that claims another was refused above, and one
+    // that claims none is held to it.
+    if (signedSize > 0) agreed.totalSize = signedSize;
     agreed.validator = ValidatorOf(m_pHttpFile->ResponseHeader("ETag"),
                                    m_pHttpFile->ResponseHeader("Last-Modified"));
 }

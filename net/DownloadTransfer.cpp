@@ -64,9 +64,11 @@ NetResult CHttp::Transfer(const DownloadJob& job, const ByteExtent& extent, CPar
     CBackgroundCheckpoint checkpoint(partial, job.recordPath);
     NetResult transfer;
     if (!got.bodyEnded) transfer = ReceiveBody(job, extent, partial, checkpoint, record, got);
-    // Bytes past the extent are not the file: none of them is kept.
+    // Bytes past the extent are not the file: none of them is kept, and the next try starts
+    // afresh.
     if (transfer.Failure() == NetFailure::TooLarge) {
         std::remove(job.partialPath.c_str());
+        std::remove(job.recordPath.c_str());
         record.synced = 0;
         return transfer;
     }

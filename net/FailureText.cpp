@@ -28,6 +28,8 @@ std::string ReportedMessage(const NetResult& failure, const std::string& destina
             return url + ":sha256 mismatch";
         case NetFailure::TooLarge:
             return url + ":longer than the expected size";
+        case NetFailure::Contradicted:
+            return url + ":claims another size: " + failure.Detail();
         case NetFailure::Insecure:
             return url + ":" + failure.Detail();
         case NetFailure::MoveFailed:

@@ -68,6 +68,11 @@ void CHttp::OpenRequest(const CUrlParts& parts, HttpVerb verb) {
     m_pHttpFile = m_pConnection->OpenRequest(verb, parts.object, m_dwRequestFlags);
 }
 
+void CHttp::OpenExchange(const CUrlParts& parts, HttpVerb verb) {
+    OpenRequest(parts, verb);
+    m_pHttpFile->LimitTotalTime(m_limits.exchangeSeconds);
+}
+
 std::string CHttp::SendHttpRequest(const std::string& url, const std::string& verb,
                                    const std::string& content) {
     std::string text;
@@ -84,7 +89,7 @@ NetResult CHttp::FetchText(const std::string& url, const std::string& verb,
     TRACE("host=%s,url=%s,content=%s\n", parts->server.c_str(), parts->object.c_str(),
           content.c_str());
     const bool post = verb == "POST";
-    OpenRequest(*parts, post ? HttpVerb::Post : HttpVerb::Get);
+    OpenExchange(*parts, post ? HttpVerb::Post : HttpVerb::Get);
     NetResult result = m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
     if (result.Ok() && post) {
         std::string body = WideToNarrow(content);
@@ -127,7 +132,7 @@ NetResult CHttp::FetchRawText(const std::string& url, std::size_t maxBytes, cons
     header.reset();
     auto parts = SplitHttpUrl(url);
     if (!parts) return NetResult::Fail(NetFailure::BadUrl, url);
-    OpenRequest(*parts, HttpVerb::Get);
+    OpenExchange(*parts, HttpVerb::Get);
     NetResult result = m_pHttpFile->AddRequestHeaders(kNoAcceptHeader);
     if (result.Ok()) result = m_pHttpFile->SendRequest();
     if (result.Ok()) {
@@ -168,7 +173,7 @@ NetResult CHttp::QueryFileSize(const std::string& url, std::int64_t& size) {
     size = 0;
     auto parts = SplitHttpUrl(url);
     if (!parts) return NetResult::Fail(NetFailure::BadUrl, url);
-    OpenRequest(*parts, HttpVerb::Get);
+    OpenExchange(*parts, HttpVerb::Get);
     NetResult result = m_pHttpFile->AddRequestHeaders(kDownloadHeaders);
     if (result.Ok()) result = m_pHttpFile->SendRequest();
     // Without an answer, or for a missing file, the request stays open until the next Clean.

@@ -93,7 +93,7 @@ class CHttp {
     // Size of the file the last DownHttpFile expected: bytes on disk plus the announced length.
     std::uint64_t TotalSize() const { return m_nTotalSize; }
     // Time limits of later transfers; tests shorten them. Takes effect when the session is
-    // created, that is before the first operation.
+    // created, that is before the first operation (the exchange limit at once).
     void SetTransferLimits(const CTransferLimits& limits) { m_limits = limits; }
     // Tests only: https servers are verified against the CA certificates in this file instead
     // of the system's store. Takes effect when the session is created.
@@ -103,13 +103,16 @@ class CHttp {
     void InitSession();
     // Opens the connection and a request for url's parts, releasing any held before.
     void OpenRequest(const CUrlParts& parts, HttpVerb verb);
+    // The same for an exchange other than a download, held to the exchange's time limit.
+    void OpenExchange(const CUrlParts& parts, HttpVerb verb);
     // The steps of a download, in the order they run (DownloadSteps.h).
     NetResult RunDownload(const DownloadJob& job);
     NetResult Negotiate(const DownloadJob& job, ByteExtent extent, CPartialFile& partial,
                         ResumePoint& point, Agreement& agreed);
     NetResult Confirm(const RangeAsk& ask, CPartialFile& partial, const DownloadTarget& target,
                       Agreement& agreed, AnswerJudgement& judged);
-    void Agree(const RangeAsk& ask, ResumeAction action, Agreement& agreed);
+    void Agree(const RangeAsk& ask, ResumeAction action, std::uint64_t signedSize,
+               Agreement& agreed);
     NetResult PrepareFile(const DownloadJob& job, const Agreement& agreed, CPartialFile& partial,
                           ResumePoint& point);
     NetResult Transfer(const DownloadJob& job, const ByteExtent& extent, CPartialFile& partial,

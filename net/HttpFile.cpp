@@ -50,7 +50,11 @@ std::string HeaderName(std::string_view line) {
 }  // namespace
 
 CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, unsigned flags)
-    : m_session(session), m_verb(verb), m_easy(curl_easy_init()) {
+    : m_session(session),
+      m_verb(verb),
+      m_easy(curl_easy_init()),
+      m_rateFloor(session.Limits().minBytesPerSecond,
+                  std::chrono::seconds(session.Limits().rateWindowSeconds)) {
     if (!m_easy) return;  // SendRequest reports it
     CURL* easy = m_easy.get();
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
@@ -78,8 +82,10 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     // A transfer that receives nothing for this long has stalled.
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, session.Limits().stallSeconds);
-    if (session.Limits().totalSeconds > 0)
-        curl_easy_setopt(easy, CURLOPT_TIMEOUT, session.Limits().totalSeconds);
+    // A server that keeps sending a few bytes now and then is held to a floor as well.
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &CHttpFile::OnProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &CHttpFile::OnWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
@@ -116,6 +122,10 @@ NetResult CHttpFile::AddRequestHeaders(const std::string& headers) {
         m_headerNames.push_back(std::move(name));
     }
     return {};
+}
+
+void CHttpFile::LimitTotalTime(long seconds) {
+    if (m_easy && seconds > 0) curl_easy_setopt(m_easy.get(), CURLOPT_TIMEOUT, seconds);
 }
 
 NetResult CHttpFile::SendRequest(const std::string& headers, const std::string& body) {
@@ -247,6 +257,13 @@ std::size_t CHttpFile::OnHeader(char* data, std::size_t, std::size_t count, void
     return count;
 }
 
+int CHttpFile::OnProgress(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+    auto& file = *static_cast<CHttpFile*>(self);
+    if (!file.m_rateFloor.Below(static_cast<std::uint64_t>(received))) return 0;
+    file.m_tooSlow = true;
+    return 1;  // libcurl ends the transfer
+}
+
 bool CHttpFile::IsFinalResponse(long code) {
     if (code < 200) return false;  // informational: the real answer follows
     // A proxy's first 407 is answered by libcurl itself, with the credentials of the proxy
@@ -298,6 +315,13 @@ NetResult CHttpFile::WaitForNetwork() {
 NetResult CHttpFile::TransferError() const {
     // curl's detailed error buffer when it has one, otherwise the code's generic text.
     std::string text = *m_errorText ? m_errorText : curl_easy_strerror(m_result);
+    if (m_tooSlow) {
+        const CTransferLimits& limits = m_session.Limits();
+        return NetResult::Fail(NetFailure::Stalled,
+                               "less than " + std::to_string(limits.minBytesPerSecond) +
+                                   " bytes a second over " +
+                                   std::to_string(limits.rateWindowSeconds) + " s");
+    }
     return NetResult::Fail(KindOfTransferFailure(m_result), std::move(text));
 }
 

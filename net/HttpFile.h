@@ -15,6 +15,7 @@
 #include "net/CurlHandles.h"
 #include "net/HttpConnection.h"
 #include "net/NetResult.h"
+#include "net/RateFloor.h"
 
 class CInternetSession;
 
@@ -34,6 +35,9 @@ class CHttpFile {
     // Adds the lines of headers ("Name: value", separated by CR LF) that name a header not
     // added before; fails only when memory runs out.
     NetResult AddRequestHeaders(const std::string& headers);
+    // Bounds the whole exchange, headers and body, to seconds (before SendRequest); past it the
+    // transfer fails as Stalled.
+    void LimitTotalTime(long seconds);
     // Sends the request, with extra header lines and a body when given, and waits for the
     // headers of the final response. Fails with Transfer when the transfer fails, Stopped when
     // the stop flag is raised meanwhile, and Connect when it ended without any response.
@@ -64,6 +68,7 @@ class CHttpFile {
   private:
     static std::size_t OnWrite(char* data, std::size_t one, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t one, std::size_t count, void* self);
+    static int OnProgress(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t);
     bool IsFinalResponse(long code);
     void TakeSpare();
     NetResult Perform();
@@ -84,6 +89,8 @@ class CHttpFile {
     bool m_paused = false;
     bool m_stopped = false;
     bool m_proxyAsked = false;  // a proxy has asked for credentials once
+    CRateFloor m_rateFloor;
+    bool m_tooSlow = false;  // the rate floor ended the transfer
 
     // The caller's buffer during a Read.
     char* m_dst = nullptr;

@@ -4,6 +4,7 @@
 // request, and the time limits of the transfers.
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -11,11 +12,16 @@
 
 class CHttpConnection;
 
-// How long a transfer may take to connect, and how long it may go without receiving a byte.
+// How long a transfer may take, so that no exchange goes on for ever.
 struct CTransferLimits {
     long connectTimeoutSeconds = 60;
-    long stallSeconds = 30;
-    long totalSeconds = 0;  // the whole transfer, 0: no limit
+    long stallSeconds = 30;  // without receiving a byte: a stall
+    // The whole of one exchange other than a download's body: a text, a size query, the check
+    // of a complete copy (0: no limit).
+    long exchangeSeconds = 30;
+    // A transfer slower than this over the window is a stall too (0: no floor).
+    std::uint32_t minBytesPerSecond = 1024;
+    long rateWindowSeconds = 60;
 };
 
 class CInternetSession {

@@ -30,6 +30,7 @@ enum class NetFailure {
     MoveFailed,      // the finished file could not be moved into place
     NoSpace,         // the disk cannot hold what remains to be downloaded
     TooLarge,        // the body is longer than the caller allows; no more of it was read
+    Contradicted,    // the answer claims another size than the signed one: not the file
     Insecure,        // an https server's certificate did not verify, or a redirect left https
 };
 

@@ -61,12 +61,33 @@ ResumeAction DecideResume(long status, std::uint64_t offset,
     return ResumeAction::Refuse;
 }
 
-AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, long status,
-                                 const std::optional<std::string>& contentRange,
+bool ContradictsSignedSize(const RangeAsk& ask, const RangeAnswer& answer,
+                           std::uint64_t signedSize) {
+    const auto& range = answer.contentRange;
+    if (answer.status == 416) {
+        const auto total = range ? UnsatisfiedRangeTotal(*range) : std::nullopt;
+        return total && *total != signedSize;
+    }
+    if (answer.status < 200 || answer.status >= 300) return false;
+    std::uint64_t first = 0;
+    if (answer.status == 206) {
+        const auto total = range ? ContentRangeTotal(*range) : std::nullopt;
+        if (total && *total != signedSize) return true;
+        first = range ? ContentRangeFirst(*range).value_or(ask.First()) : ask.First();
+    }
+    if (answer.contentLength < 0) return false;
+    return first > signedSize ||
+           static_cast<std::uint64_t>(answer.contentLength) != signedSize - first;
+}
+
+AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, const RangeAnswer& answer,
                                  const AnswerContext& context) {
     using V = AnswerVerdict;
+    const long status = answer.status;
     if (status == 404) return {V::NotFound, ResumeAction::Refuse};
-    const ResumeAction action = DecideResume(status, ask.First(), contentRange);
+    if (context.sizeSigned && ContradictsSignedSize(ask, answer, context.knownSize))
+        return {V::Contradicts, ResumeAction::Refuse};
+    const ResumeAction action = DecideResume(status, ask.First(), answer.contentRange);
     if (action == ResumeAction::AlreadyComplete) {
         if (context.haveDigest) return {V::CheckDigest, action};
         return {context.confirmingTail ? V::StartAgain : V::ConfirmTail, action};
@@ -76,8 +97,9 @@ AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, long status,
     if (action == ResumeAction::Refuse) return {V::Refuse, action};
     if (action == ResumeAction::Append) {
         // The total a 206 names; 0 when it names none.
+        const auto& range = answer.contentRange;
         const std::uint64_t total =
-            status == 206 && contentRange ? ContentRangeTotal(*contentRange).value_or(0) : 0;
+            status == 206 && range ? ContentRangeTotal(*range).value_or(0) : 0;
         // The file there now has another size: not the partial's file.
         if (total > 0 && ((context.knownSize && total != context.knownSize) || total < ask.offset))
             return {V::StartAgain, action};

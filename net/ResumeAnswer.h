@@ -34,6 +34,7 @@ enum class AnswerVerdict {
     CheckDigest,     // "complete": only the partial's digest can confirm it
     ConfirmTail,     // "complete": ask again with an overlap, to compare the last bytes
     StartAgain,      // the server's file is not the partial's: ask for it from its first byte
+    Contradicts,     // the answer's size is not the signed size: a fault of that address
     NotFound,        // the server answered 404
     Refuse,          // nothing of this answer may reach the partial file
 };
@@ -43,18 +44,30 @@ struct AnswerJudgement {
     ResumeAction action = ResumeAction::Refuse;
 };
 
-// What the client knows when it judges an answer: the file's size (0 when unknown), whether a
-// digest will check the whole, and whether this request was asked to confirm "complete".
+// What the client knows when it judges an answer: the file's size (0 when unknown) and whether
+// a signature vouches for it, whether a digest will check the whole, and whether this request
+// was asked to confirm "complete".
 struct AnswerContext {
     std::uint64_t knownSize = 0;
+    bool sizeSigned = false;
     bool haveDigest = false;
     bool confirmingTail = false;
 };
 
-// How the answer (status, Content-Range) to ask is taken.
-AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, long status,
-                                 const std::optional<std::string>& contentRange,
+// What of an answer decides how it is taken.
+struct RangeAnswer {
+    long status = 0;
+    std::optional<std::string> contentRange;
+    std::int64_t contentLength = -1;  // -1 without one
+};
+
+AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, const RangeAnswer& answer,
                                  const AnswerContext& context);
+
+// Whether the sizes an answer claims (its length, a Content-Range or 416 total) contradict a
+// signed size; a server that claims another size serves another file.
+bool ContradictsSignedSize(const RangeAsk& ask, const RangeAnswer& answer,
+                           std::uint64_t signedSize);
 
 // The first byte position of a Content-Range value "bytes first-last/total".
 std::optional<std::uint64_t> ContentRangeFirst(const std::string& value);

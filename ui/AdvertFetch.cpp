@@ -21,7 +21,7 @@ void CAdvertFetch::Start(std::string url, std::string agent, Deliver deliver) {
             CHttp http(agent, m_stop, "");
             http.SetTransferLimits({.connectTimeoutSeconds = kAdvertSeconds,
                                     .stallSeconds = kAdvertSeconds,
-                                    .totalSeconds = kAdvertSeconds});
+                                    .exchangeSeconds = kAdvertSeconds});
             if (!http.FetchRawText(url, kMaxAdvertBytes, "Content-Type", answer, unusedHeader).Ok())
                 return;
         }

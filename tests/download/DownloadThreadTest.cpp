@@ -432,6 +432,7 @@ struct FlakyCase {
     std::vector<std::string> retries;  // the page's retry lines, in order
     bool done;
     std::size_t requests;
+    std::chrono::milliseconds budget{5 * 60 * 1000};
 };
 
 std::string RetryLine(int seconds, int n) {
@@ -457,6 +458,16 @@ std::vector<FlakyCase> FlakyCases() {
          {RetryLine(1, 1), RetryLine(1, 2), RetryLine(1, 3), RetryLine(1, 4), RetryLine(1, 5)},
          false,
          6},
+        {"each try gains bytes slower than the budget: never given up",
+         {.content = installer,
+          .closeAfter = 6000,
+          .pieceBytes = 1000,
+          .pauseBetweenPieces = std::chrono::milliseconds(40),
+          .etag = "\"v\""},
+         {RetryLine(1, 1), RetryLine(1, 1), RetryLine(1, 1)},
+         true,
+         4,
+         std::chrono::milliseconds(100)},
         {"403 is not tried again",
          {.content = installer, .closeAfter = 0, .laterStatus = 403},
          {RetryLine(1, 1)},
@@ -469,6 +480,7 @@ class FlakyNetwork : public DownloadThreadRun, public testing::WithParamInterfac
 
 TEST_P(FlakyNetwork, RetriesOnlyWhatCanGetBetter) {
     const FlakyCase& c = GetParam();
+    m_retry.budget = c.budget;
     ServeInstaller(c.served);
     ServeReply(ReplyFor("2.0", m_digest));
     CRecordingHost host{m_app.params};

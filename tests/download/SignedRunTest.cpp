@@ -6,6 +6,7 @@
 #include <json/writer.h>
 
 #include <ctime>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,8 +16,10 @@
 #include "base/StringTable.h"
 #include "download/AcceptedVersionStore.h"
 #include "download/DownloadThread.h"
+#include "net/ResumeRecord.h"
 #include "net/Sha256.h"
 #include "tests/download/RecordingHost.h"
+#include "tests/support/CaseName.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAppState.h"
@@ -32,6 +35,7 @@ const RetrySettings kQuickRetries{.firstDelay = std::chrono::milliseconds(10)};
 constexpr char kUpdatePath[] = "/tools/updateinfo.php";
 constexpr char kInstallerPath[] = "/files/setup.exe";
 constexpr char kDefaultInstallerPath[] = "/tools/myvelmora_setup.exe";
+constexpr char kMirrorPath[] = "/mirror/setup.exe";
 
 std::string DigestOf(const std::string& bytes) {
     CSha256 sha;
@@ -46,6 +50,9 @@ struct SignedCase {
     std::function<void(std::string&, std::string&)> tamper;  // body, header after signing
     std::string servedSuffix;                                // bytes served beyond the installer
     bool flipInstallerByte = false;                          // serve a different installer
+    std::optional<std::size_t> claimedLength;                // announce another length
+    bool chunked = false;                                    // announce no length at all
+    bool mirrorServesTheInstaller = false;                   // a mirror holds the right file
     const char* acceptedBefore = "";                         // the user's accepted version
     int failureText = 0;                                     // 0: the installer is started
     const char* logged = "";                                 // in the log, when it fails
@@ -74,6 +81,7 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
         doc["sha256"] = DigestOf(kInstaller);
         doc["size"] = static_cast<Json::UInt64>(kInstaller.size());
         doc["expires"] = static_cast<Json::Int64>(std::time(nullptr) + 3600);
+        if (c.mirrorServesTheInstaller) doc["mirrors"].append(m_web->Url(kMirrorPath));
         if (c.editDocument) c.editDocument(doc);
         Json::StreamWriterBuilder writer;
         writer["indentation"] = "";
@@ -84,8 +92,11 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
         std::string served = kInstaller + c.servedSuffix;
         if (c.flipInstallerByte) served[100] ^= 1;
         m_web = std::make_unique<LocalHttpServer>([&](LocalHttpServer& owner, httplib::Server& s) {
-            ServeFile(owner, s, kInstallerPath, ServedFile{.content = served});
-            ServeFile(owner, s, kDefaultInstallerPath, ServedFile{.content = served});
+            const ServedFile spoiled{
+                .content = served, .chunked = c.chunked, .claimedLength = c.claimedLength};
+            ServeFile(owner, s, kInstallerPath, spoiled);
+            ServeFile(owner, s, kDefaultInstallerPath, spoiled);
+            ServeFile(owner, s, kMirrorPath, ServedFile{.content = kInstaller});
         });
         std::string body = SignedDocument(c);
         std::string header = m_signer.Pair(body);
@@ -125,13 +136,22 @@ TEST_P(SignedRun, StartsOnlyTheSignedInstaller) {
         EXPECT_EQ(events.back(), "progress 0 100");
         EXPECT_EQ(ReadFile(InstallerPath()), kInstaller);
         EXPECT_EQ(ReadAcceptedVersion(m_tmp.Path()), "2.0");
-        EXPECT_FALSE(FileExists(m_tmp / "log.txt"));
+        // Only the signed size was ever recorded, whatever an address claimed.
+        EXPECT_EQ(LoadResumeRecord(InstallerPath() + ".meta").value_or(ResumeRecord{}).size,
+                  kInstaller.size());
+        // A fault of the main address is logged; the mirror then served the file.
+        if (*c.logged)
+            EXPECT_NE(ReadFile(m_tmp / "log.txt").find(c.logged), std::string::npos);
+        else
+            EXPECT_FALSE(FileExists(m_tmp / "log.txt"));
         return;
     }
     EXPECT_EQ(events.back(), "downfail " + LoadResString(c.failureText));
     for (const std::string& event : events) EXPECT_NE(event, "progress 0 100");
     EXPECT_FALSE(FileExists(InstallerPath()));
-    EXPECT_FALSE(FileExists(InstallerPath() + ".df")) << "bytes of a refused transfer were kept";
+    const std::string partial = InstallerPath() + ".df";
+    EXPECT_TRUE(!FileExists(partial) || ReadFile(partial).empty())
+        << "bytes of a refused transfer were kept";
     // Nothing unverified is fetched: not the default installer, and no installer at all when
     // the reply was refused.
     for (const SeenRequest& seen : m_web->Requests())
@@ -184,16 +204,46 @@ INSTANTIATE_TEST_SUITE_P(
                     SignedCase{.name = "rolled_back",
                                .acceptedBefore = "2.1",
                                .failureText = IDS_UPDATE_CHECK_FAILED,
-                               .logged = "update reply:"},
-                    SignedCase{.name = "tampered_installer",
-                               .flipInstallerByte = true,
-                               .failureText = IDS_TRANSFER_FAILED,
-                               .logged = "sha256 mismatch"},
-                    SignedCase{.name = "installer_longer_than_signed",
-                               .servedSuffix = std::string(9000, 'x'),
-                               .failureText = IDS_TRANSFER_FAILED,
-                               .logged = "longer than the expected size"}),
+                               .logged = "update reply:"}),
     [](const testing::TestParamInfo<SignedCase>& info) { return std::string(info.param.name); });
+
+// What one address can do wrong with the installer; every one of them is its fault alone.
+std::vector<SignedCase> InstallerFaults() {
+    const std::string longer(9000, 'x');
+    return {
+        {.name = "other_bytes", .flipInstallerByte = true, .logged = "sha256 mismatch"},
+        {.name = "longer", .servedSuffix = longer, .logged = "claims another size"},
+        {.name = "longer_without_a_length",
+         .servedSuffix = longer,
+         .chunked = true,
+         .logged = "longer than the expected size"},
+        {.name = "claiming_a_quadrillion_bytes",
+         .claimedLength = 1000000000000000,
+         .logged = "claims another size"},
+    };
+}
+
+// Each fault at the only address fails the run; with a mirror that holds the right file, the
+// run finishes from the mirror.
+std::vector<SignedCase> FaultsAloneAndThenAMirror() {
+    static std::deque<std::string> names;
+    std::vector<SignedCase> cases;
+    for (SignedCase fault : InstallerFaults()) {
+        names.push_back(std::string("installer_") + fault.name);
+        fault.name = names.back().c_str();
+        fault.failureText = IDS_TRANSFER_FAILED;
+        cases.push_back(fault);
+        names.push_back(names.back() + "_then_a_mirror");
+        fault.name = names.back().c_str();
+        fault.failureText = 0;
+        fault.mirrorServesTheInstaller = true;
+        cases.push_back(fault);
+    }
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Addresses, SignedRun, testing::ValuesIn(FaultsAloneAndThenAMirror()),
+                         NameOfCase());
 
 class SignedRunPlain : public SignedRun {};
 
@@ -211,6 +261,30 @@ TEST_F(SignedRunPlain, CopyOnDiskCountsOnlyWithTheSignedSizeAndDigest) {
     Run(SignedCase{.name = "genuine_copy"}, host);
     EXPECT_EQ(host.Events(), (std::vector<std::string>{"progress 30000 100"}));
     EXPECT_EQ(m_web->RequestCount(), 0u);  // not even a size query
+}
+
+TEST_F(SignedRunPlain, AReplyDrippedBeyondItsLimitIsAFailedTransferAskedTwice) {
+    m_update = std::make_unique<LocalHttpServer>([](LocalHttpServer& owner, httplib::Server& s) {
+        ServeFile(owner, s, kUpdatePath,
+                  ServedFile{.content = std::string(4000, ' '),
+                             .pieceBytes = 3,
+                             .pauseBetweenPieces = std::chrono::milliseconds(100)});
+    });
+    m_web = std::make_unique<LocalHttpServer>([](LocalHttpServer&, httplib::Server&) {});
+    CRecordingHost host{m_app.params};
+    const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
+                                    m_web->Url(kDefaultInstallerPath)};
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DownloadThread(
+                  &host,
+                  WorkerEnvironment{
+                      m_app.State(), endpoints, kQuickRetries, m_keys, {.exchangeSeconds = 1}}),
+              1u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(host.Events(),
+              (std::vector<std::string>{"downfail " + LoadResString(IDS_TRANSFER_FAILED)}));
+    EXPECT_EQ(m_update->RequestCount(), 2u);  // each try had its own limit
+    EXPECT_NE(ReadFile(m_tmp / "log.txt").find("update reply: not received"), std::string::npos);
 }
 
 TEST_F(SignedRunPlain, UnreachableServiceIsAFailedTransferAndFetchesNothing) {

@@ -111,6 +111,7 @@ std::optional<std::size_t> RangeStart(const std::string& range) {
 bool SendPiece(LocalHttpServer& owner, const ServedFile& file, std::size_t offset, std::size_t sent,
                httplib::DataSink& sink) {
     std::size_t left = file.content.size() - offset - sent;
+    if (left == 0) return false;  // a length claimed beyond the content
     std::size_t piece = std::min(file.pieceBytes, left);
     if (file.closeAfter) {
         if (sent >= *file.closeAfter) return false;
@@ -177,7 +178,7 @@ void ServeFile(LocalHttpServer& owner, httplib::Server& server, const std::strin
                 });
         } else {
             res.set_content_provider(
-                size - offset, type,
+                file->claimedLength.value_or(size) - offset, type,
                 [&owner, file, offset](std::size_t sent, std::size_t, httplib::DataSink& sink) {
                     return SendPiece(owner, *file, offset, sent, sink);
                 });

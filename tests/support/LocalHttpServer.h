@@ -76,6 +76,9 @@ struct ServedFile {
     int laterStatus = 0;    // when set, every request after the first gets only this status
     int firstStatus = 0;    // when set, the first request gets only this status
     std::optional<long> retryAfter = {};  // with either status: its Retry-After seconds
+    // Announced as the whole file's length instead of the content's; the connection drops
+    // once the content is sent.
+    std::optional<std::size_t> claimedLength = {};
 };
 
 // Serves file at path (GET) on server. The file is copied into the route.
