@@ -65,7 +65,8 @@ std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
         TRACE("---------------------->%s,url=%s\n", reply.c_str(), url.c_str());
         return ParseUpdateInfo(reply, env.endpoints.defaultInstallerUrl);
     }
-    const UpdateReplyExpectation expect{params.Get("Channel"), std::time(nullptr),
+    const UpdateReplyExpectation expect{params.Get("Version"), params.Get("Channel"),
+                                        std::time(nullptr),
                                         ReadAcceptedVersion(AcceptedVersionPlacesOf(env.app))};
     VerifiedUpdate verified = FetchVerifiedUpdate(http, url, expect, env.updateKeys);
     if (verified.info) {

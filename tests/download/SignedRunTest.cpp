@@ -75,6 +75,7 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
         Json::Value doc(Json::objectValue);
         doc["url"] = m_web->Url(kInstallerPath);
         doc["version"] = "2.0";
+        doc["product"] = "velmora";
         doc["channel"] = "general";
         doc["sha256"] = DigestOf(kInstaller);
         doc["size"] = static_cast<Json::UInt64>(kInstaller.size());
@@ -189,6 +190,14 @@ INSTANTIATE_TEST_SUITE_P(
                                .editDocument = [](Json::Value& d) { d["channel"] = "beta"; },
                                .failureText = IDS_UPDATE_CHECK_FAILED,
                                .logged = "update reply:"},
+                    SignedCase{.name = "expires_in_two_years",
+                               .editDocument =
+                                   [](Json::Value& d) {
+                                       d["expires"] = static_cast<Json::Int64>(std::time(nullptr) +
+                                                                               2 * 366 * 86400);
+                                   },
+                               .failureText = IDS_UPDATE_EXPIRED,
+                               .logged = "more than 366 days"},
                     SignedCase{.name = "rolled_back",
                                .acceptedBefore = "2.1",
                                .failureText = IDS_UPDATE_CHECK_FAILED,

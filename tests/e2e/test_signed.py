@@ -64,6 +64,11 @@ class SignedRuns(E2ETestCase):
         self.assertEqual(demo.installer_requests(), [])
         self.assertEqual(self.sandbox.accepted_version(), "3.0")
 
+    def test_reply_for_another_product_starts_nothing(self):
+        demo = self.start_signed_demo("--product", "lumen")
+        self.assert_refused(self.start_program(), demo, "for product 'lumen', asked for 'velmora'")
+        self.assertEqual(demo.installer_requests(), [])
+
     def test_hostile_advertisement_changes_nothing(self):
         demo = self.start_signed_demo("--ad", "hostile", rate=1)
         self.assert_hostile_advertisement_changed_nothing(demo, self.start_program())
@@ -88,7 +93,8 @@ class SignedRuns(E2ETestCase):
     def test_replayed_expired_reply_starts_nothing(self):
         reply = os.path.join(self.sandbox.root, "expired.json")
         document = {"url": "http://127.0.0.1:18080/download/myvelmora_setup.exe",
-                    "version": VERSION, "channel": "general", "sha256": self.installer_sha,
+                    "version": VERSION, "product": "velmora", "channel": "general",
+                    "sha256": self.installer_sha,
                     "size": len(self.installer_bytes), "expires": int(time.time()) - 86400}
         with open(reply, "w", encoding="utf-8") as out:
             json.dump(document, out)
