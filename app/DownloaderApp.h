@@ -25,7 +25,7 @@ class CDownloaderApp {
     // The executable's file name without extension.
     const std::string& AppName() const { return m_pszAppName; }
     // What the window and its workers are given.
-    AppState State() { return {AppParams, m_bQuit, m_pszAppName}; }
+    AppState State() { return {AppParams, m_bQuit, m_pszAppName, m_stateFolder}; }
 
     CAppParams AppParams;
     // 0 while running; set to 1 once, by the window's exit routine, and never reset. Polled
@@ -34,5 +34,6 @@ class CDownloaderApp {
 
   private:
     std::string m_pszAppName;
+    std::string m_stateFolder;  // found at start-up; empty when the user has none
     CFileLock m_instanceMarker;
 };

@@ -3,6 +3,7 @@
 #include "app/BuildAppParams.h"
 #include "app/DownloaderApp.h"
 #include "platform/PresentRequest.h"
+#include "platform/StateFolder.h"
 #include "ui/DesktopSession.h"
 #include "ui/DownloaderDlg.h"
 
@@ -14,6 +15,7 @@ bool CDownloaderApp::InitInstance() {
         SendPresentRequest(PresentSocketPath(m_pszAppName));
         return false;
     }
+    m_stateFolder = GetUserStateFolder(m_pszAppName);
 
     if (!OpenDesktopSession()) {
         g_printerr("%s: cannot open a display\n", m_pszAppName.c_str());

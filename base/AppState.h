@@ -1,7 +1,7 @@
 #pragma once
 // What the application object hands down to the window, its workers and their HTTP clients:
-// its parameter table, its quit flag and its name. The application owns them and outlives
-// everyone who holds this.
+// its parameter table, its quit flag, its name and the user's state folder. The application
+// owns them and outlives everyone who holds this.
 
 #include <atomic>
 #include <string>
@@ -16,4 +16,7 @@ struct AppState {
     // The executable's file name without extension: the single-instance marks and the agent
     // name of requests.
     std::string appName;
+    // The user's private state folder, ending in '/': records that must outlive any temporary
+    // folder (the newest update this user accepted). Empty when the user has none.
+    std::string stateFolder = {};
 };

@@ -61,9 +61,9 @@ std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
         TRACE("---------------------->%s,url=%s\n", reply.c_str(), url.c_str());
         return ParseUpdateInfo(reply, env.endpoints.defaultInstallerUrl);
     }
-    const std::string folder = params.Get("AppTmpPath");
-    const UpdateReplyExpectation expect{params.Get("Channel"), std::time(nullptr),
-                                        ReadAcceptedVersion(folder)};
+    const UpdateReplyExpectation expect{params.Get("Version"), params.Get("Channel"),
+                                        std::time(nullptr),
+                                        ReadAcceptedVersion(AcceptedVersionPlacesOf(env.app))};
     VerifiedUpdate verified = FetchVerifiedUpdate(http, url, expect, env.updateKeys);
     if (verified.info) return std::move(verified.info);
     if (env.app.quit.load() == 0) {
@@ -98,7 +98,10 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     // A verified installer handed over to be started raises the accepted version, so that an
     // older signed reply can never take this user back.
     const auto acceptVersion = [&] {
-        if (info.size) RecordAcceptedVersion(params.Get("AppTmpPath"), info.version);
+        if (!info.size) return;
+        const std::string note =
+            RecordAcceptedVersion(AcceptedVersionPlacesOf(env.app), info.version);
+        if (!note.empty()) DiagLog(params.Get("Log").c_str(), "%s", note.c_str());
     };
     if (const auto completeSize = FindCompleteCopy(http, info, appPath)) {
         acceptVersion();

@@ -94,6 +94,22 @@ bool HasPassed(std::int64_t expires, std::int64_t now) {
     return expires <= earliestValid;
 }
 
+// expires - now > lifetime + skew, written so that no extreme value overflows.
+bool IsTooFarAhead(std::int64_t expires, std::int64_t now) {
+    constexpr std::int64_t span = kMaxUpdateReplyLifetimeSeconds + kUpdateClockSkewSeconds;
+    constexpr std::int64_t highest = std::numeric_limits<std::int64_t>::max();
+    return now <= highest - span && expires > now + span;
+}
+
+// Why the reply is not for product, or nothing when it is.
+std::optional<std::string> OtherProduct(const Json::Value& root, const std::string& product) {
+    std::string named;
+    if (!Member(root, "product")) return "names no product, asked for " + Quoted(product);
+    if (!StringMember(root, "product", named)) return "\"product\" is not a string";
+    if (named != product) return "for product " + Quoted(named) + ", asked for " + Quoted(product);
+    return std::nullopt;
+}
+
 // Why version would take the user back, or nothing when it does not.
 std::optional<std::string> RollBack(const std::string& version, const std::string& accepted) {
     if (accepted.empty()) return std::nullopt;
@@ -148,6 +164,8 @@ UpdateReplyVerdict CheckUpdateDocument(std::string_view bytes,
     std::string channel;
     if (const auto reason = ReadMembers(update.document, update, channel))
         return Refuse(UpdateReplyKind::Malformed, *reason);
+    if (const auto reason = OtherProduct(update.document, expect.product))
+        return Refuse(UpdateReplyKind::WrongProduct, *reason);
     if (channel != expect.channel)
         return Refuse(UpdateReplyKind::WrongChannel,
                       "for channel " + Quoted(channel) + ", asked for " + Quoted(expect.channel));
@@ -155,6 +173,11 @@ UpdateReplyVerdict CheckUpdateDocument(std::string_view bytes,
         return Refuse(UpdateReplyKind::Expired, "expired at " + std::to_string(update.expires) +
                                                     ", the clock says " +
                                                     std::to_string(expect.now));
+    if (IsTooFarAhead(update.expires, expect.now))
+        return Refuse(UpdateReplyKind::ExpiresTooLate,
+                      "expires at " + std::to_string(update.expires) + ", more than " +
+                          std::to_string(kMaxUpdateReplyDays) + " days after the clock's " +
+                          std::to_string(expect.now));
     if (const auto reason = RollBack(update.version, expect.acceptedVersion))
         return Refuse(UpdateReplyKind::RolledBack, *reason);
     return UpdateReplyVerdict{UpdateReplyKind::Ok, {}, std::move(update)};

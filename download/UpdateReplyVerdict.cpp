@@ -8,7 +8,9 @@ std::string UserTextFor(UpdateReplyKind kind) {
         case UpdateReplyKind::Ok:
             return {};
         case UpdateReplyKind::Expired:
-            // Most often the machine's clock is wrong.
+        case UpdateReplyKind::ExpiresTooLate:
+            // Most often the machine's clock is wrong: the publisher signs no reply that counts
+            // longer, so one that seems to is seen from a clock running far behind.
             return LoadResString(IDS_UPDATE_EXPIRED);
         default:
             return LoadResString(IDS_UPDATE_CHECK_FAILED);
@@ -29,6 +31,10 @@ std::string_view KindName(UpdateReplyKind kind) {
             return "Malformed";
         case UpdateReplyKind::Expired:
             return "Expired";
+        case UpdateReplyKind::ExpiresTooLate:
+            return "ExpiresTooLate";
+        case UpdateReplyKind::WrongProduct:
+            return "WrongProduct";
         case UpdateReplyKind::WrongChannel:
             return "WrongChannel";
         case UpdateReplyKind::RolledBack:

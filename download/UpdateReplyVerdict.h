@@ -10,14 +10,17 @@
 #include <vector>
 
 enum class UpdateReplyKind {
-    Ok,            // signed by a known key, well formed, current, for this channel, not older
-    NotSigned,     // no X-Update-Signature header
-    BadSignature,  // a malformed header, or no pair that verifies with a known key
-    TooLarge,      // a body over kMaxUpdateReplyBytes
-    Malformed,     // not the strict JSON object with every member in its form
-    Expired,       // "expires" has passed, clock difference allowed for
-    WrongChannel,  // "channel" is not the channel asked for
-    RolledBack,    // "version" is lower than one this user accepted before
+    Ok,              // signed by a known key, well formed, current, for this product and
+                     // channel, not older
+    NotSigned,       // no X-Update-Signature header
+    BadSignature,    // a malformed header, or no pair that verifies with a known key
+    TooLarge,        // a body over kMaxUpdateReplyBytes
+    Malformed,       // not the strict JSON object with every member in its form
+    Expired,         // "expires" has passed, clock difference allowed for
+    ExpiresTooLate,  // "expires" is more than kMaxUpdateReplyDays ahead of the clock
+    WrongProduct,    // "product" is missing or not this program's product key
+    WrongChannel,    // "channel" is not the channel asked for
+    RolledBack,      // "version" is lower than one this user accepted before
 };
 
 // The members of a reply that passed every check.

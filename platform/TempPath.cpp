@@ -16,11 +16,7 @@ std::string WithTrailingSlash(std::string path) {
 // private folder of this user.
 std::string PrivateCacheFolder(const std::string& appName) {
     std::string dir = std::string(g_get_user_cache_dir()) + "/" + appName;
-    g_mkdir_with_parents(dir.c_str(), 0700);
-    struct stat st {};
-    if (::lstat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
-        ::chmod(dir.c_str(), 0700);
-    return IsPrivateDirectory(dir) ? dir : std::string();
+    return MakePrivateDirectory(dir) ? dir : std::string();
 }
 
 // A new folder of mode 0700 under the system's temporary folder; empty when none can be made.
@@ -37,6 +33,14 @@ bool IsPrivateDirectory(const std::string& path) {
     struct stat st {};
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
            (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+bool MakePrivateDirectory(const std::string& path) {
+    g_mkdir_with_parents(path.c_str(), 0700);
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid())
+        ::chmod(path.c_str(), 0700);
+    return IsPrivateDirectory(path);
 }
 
 std::string GetPrivateTempPath(const std::string& appName) {

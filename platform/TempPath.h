@@ -12,3 +12,7 @@ std::string GetPrivateTempPath(const std::string& appName);
 // Whether path is a directory (not a symbolic link) owned by this user and not writable by
 // group or others.
 bool IsPrivateDirectory(const std::string& path);
+
+// Makes path (and its parents) with mode 0700, or tightens a directory of this user that is
+// there already to 0700. True when path is then a private directory of this user.
+bool MakePrivateDirectory(const std::string& path);

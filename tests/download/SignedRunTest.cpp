@@ -71,12 +71,18 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
         m_app.params.Set("Channel", "general");
         m_app.params.Set("AppTmpPath", m_tmp.Path() + "/");
         m_app.params.Set("Log", m_tmp / "log.txt");
+        m_app.stateFolder = m_state.Path() + "/";
+    }
+
+    std::string AcceptedVersion() {
+        return ReadAcceptedVersion(AcceptedVersionPlacesOf(m_app.State()));
     }
 
     std::string SignedDocument(const SignedCase& c) const {
         Json::Value doc(Json::objectValue);
         doc["url"] = m_web->Url(kInstallerPath);
         doc["version"] = "2.0";
+        doc["product"] = "velmora";
         doc["channel"] = "general";
         doc["sha256"] = DigestOf(kInstaller);
         doc["size"] = static_cast<Json::UInt64>(kInstaller.size());
@@ -116,6 +122,7 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
     std::string InstallerPath() const { return m_tmp.Path() + "//myvelmora_setup2.0.exe"; }
 
     TempDir m_tmp;
+    TempDir m_state;
     TestAppState m_app;
     TestSigner m_signer{"k1"};
     std::vector<UpdateKey> m_keys{m_signer.PublicKey()};
@@ -126,7 +133,8 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
 TEST_P(SignedRun, StartsOnlyTheSignedInstaller) {
     const SignedCase& c = GetParam();
     if (*c.acceptedBefore) {
-        ASSERT_TRUE(RecordAcceptedVersion(m_tmp.Path(), c.acceptedBefore));
+        ASSERT_EQ(RecordAcceptedVersion(AcceptedVersionPlacesOf(m_app.State()), c.acceptedBefore),
+                  "");
     }
     CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(c, host), 1u);
@@ -135,7 +143,8 @@ TEST_P(SignedRun, StartsOnlyTheSignedInstaller) {
     if (c.failureText == 0) {
         EXPECT_EQ(events.back(), "progress 0 100");
         EXPECT_EQ(ReadFile(InstallerPath()), kInstaller);
-        EXPECT_EQ(ReadAcceptedVersion(m_tmp.Path()), "2.0");
+        EXPECT_EQ(AcceptedVersion(), "2.0");
+        EXPECT_FALSE(FileExists(m_tmp / kAcceptedVersionFileName)) << "kept in the download folder";
         // Only the signed size was ever recorded, whatever an address claimed.
         EXPECT_EQ(LoadResumeRecord(InstallerPath() + ".meta").value_or(ResumeRecord{}).size,
                   kInstaller.size());
@@ -161,7 +170,7 @@ TEST_P(SignedRun, StartsOnlyTheSignedInstaller) {
     }
     EXPECT_NE(ReadFile(m_tmp / "log.txt").find(c.logged), std::string::npos)
         << ReadFile(m_tmp / "log.txt");
-    EXPECT_EQ(ReadAcceptedVersion(m_tmp.Path()), c.acceptedBefore);
+    EXPECT_EQ(AcceptedVersion(), c.acceptedBefore);
 }
 
 const auto kFlipBodyByte = [](std::string& body, std::string&) { body[body.size() / 2] ^= 1; };
@@ -201,6 +210,14 @@ INSTANTIATE_TEST_SUITE_P(
                                .editDocument = [](Json::Value& d) { d["channel"] = "beta"; },
                                .failureText = IDS_UPDATE_CHECK_FAILED,
                                .logged = "update reply:"},
+                    SignedCase{.name = "expires_in_two_years",
+                               .editDocument =
+                                   [](Json::Value& d) {
+                                       d["expires"] = static_cast<Json::Int64>(std::time(nullptr) +
+                                                                               2 * 366 * 86400);
+                                   },
+                               .failureText = IDS_UPDATE_EXPIRED,
+                               .logged = "more than 366 days"},
                     SignedCase{.name = "rolled_back",
                                .acceptedBefore = "2.1",
                                .failureText = IDS_UPDATE_CHECK_FAILED,

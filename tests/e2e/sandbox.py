@@ -37,6 +37,7 @@ class Sandbox:
         self.runtime = private_dir(os.path.join(self.root, "run"))
         self.home = private_dir(os.path.join(self.root, "home"))
         self.cache = private_dir(os.path.join(self.root, "cache"))
+        self.state = os.path.join(self.home, ".local", "state", "downloader")
         self.bin = private_dir(os.path.join(self.root, "bin"))
         self.record = os.path.join(self.root, "xdg-open.calls")
         self.tmpdir_for_program = self.tmp
@@ -68,6 +69,8 @@ class Sandbox:
             XDG_DATA_HOME=os.path.join(self.home, ".local", "share"),
             PATH=self.bin + os.pathsep + env.get("PATH", "/usr/bin:/bin"),
         )
+        # The state folder follows HOME (~/.local/state), as on a desktop without the variable.
+        env.pop("XDG_STATE_HOME", None)
         if not self.accessible:
             env["NO_AT_BRIDGE"] = "1"
         for proxy in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
@@ -80,6 +83,11 @@ class Sandbox:
 
     def partial_path(self, version, folder=None):
         return self.installer_path(version, folder) + ".df"
+
+    def accepted_version(self):
+        """The newest version this user accepted, from the user's state folder."""
+        with open(os.path.join(self.state, "accepted-version.velmora"), encoding="ascii") as f:
+            return f.read().strip()
 
     def log_path(self, folder=None):
         return os.path.join(folder or self.tmp, "log" + time.strftime("%Y-%m"))

@@ -10,6 +10,7 @@ import unittest
 import program
 from e2e_case import VERSION, E2ETestCase, host_is_online
 from peers import wait_until
+from sandbox import private_dir
 
 SIGN_KEY = os.environ.get("DOWNLOADER_SIGN_KEY", "")
 SIGNER = os.environ.get("DOWNLOADER_SIGNER", "")
@@ -19,8 +20,9 @@ SIGN_UNCHECKED = os.environ.get("DOWNLOADER_SIGN_UNCHECKED", "")
 @unittest.skipUnless(host_is_online(), "no default route: the program would report offline")
 @unittest.skipUnless(SIGN_KEY and SIGNER and SIGN_UNCHECKED, "not a signed e2e build")
 class SignedRuns(E2ETestCase):
-    def start_signed_demo(self, *options, rate=0):
-        return self.start_demo("--sign-key", SIGN_KEY, "--signer", SIGNER, *options, rate=rate)
+    def start_signed_demo(self, *options, rate=0, version=VERSION):
+        return self.start_demo("--sign-key", SIGN_KEY, "--signer", SIGNER, *options, rate=rate,
+                               version=version)
 
     def assert_refused(self, run, demo, logged):
         """The window stays with its failure view, nothing is fetched or started, the log
@@ -44,8 +46,28 @@ class SignedRuns(E2ETestCase):
         self.assert_installed()
         self.assert_no_log()
         self.assertEqual(len(demo.installer_requests()), 1)
-        with open(os.path.join(self.sandbox.tmp, "accepted-version"), encoding="ascii") as f:
-            self.assertEqual(f.read().strip(), VERSION)
+        self.assertEqual(self.sandbox.accepted_version(), VERSION)
+        self.assertEqual(os.stat(self.sandbox.state).st_mode & 0o777, 0o700)
+        self.assertFalse(os.path.exists(os.path.join(self.sandbox.tmp, "accepted-version")))
+
+    def test_older_reply_is_refused_under_another_temporary_folder(self):
+        first = self.start_signed_demo(version="3.0")
+        self.wait_exit(self.start_program())
+        self.assert_installed(version="3.0")
+        first.stop()
+        # The same user, another temporary folder, and an older reply that is still signed.
+        self.sandbox.tmp = self.sandbox.tmpdir_for_program = private_dir(
+            os.path.join(self.sandbox.root, "other-tmp"))
+        os.remove(self.sandbox.record)
+        demo = self.start_signed_demo(version="2.0")
+        self.assert_refused(self.start_program(), demo, "version '2.0' is below '3.0'")
+        self.assertEqual(demo.installer_requests(), [])
+        self.assertEqual(self.sandbox.accepted_version(), "3.0")
+
+    def test_reply_for_another_product_starts_nothing(self):
+        demo = self.start_signed_demo("--product", "lumen")
+        self.assert_refused(self.start_program(), demo, "for product 'lumen', asked for 'velmora'")
+        self.assertEqual(demo.installer_requests(), [])
 
     def test_hostile_advertisement_changes_nothing(self):
         demo = self.start_signed_demo("--ad", "hostile", rate=1)
@@ -71,7 +93,8 @@ class SignedRuns(E2ETestCase):
     def test_replayed_expired_reply_starts_nothing(self):
         reply = os.path.join(self.sandbox.root, "expired.json")
         document = {"url": "http://127.0.0.1:18080/download/myvelmora_setup.exe",
-                    "version": VERSION, "channel": "general", "sha256": self.installer_sha,
+                    "version": VERSION, "product": "velmora", "channel": "general",
+                    "sha256": self.installer_sha,
                     "size": len(self.installer_bytes), "expires": int(time.time()) - 86400}
         with open(reply, "w", encoding="utf-8") as out:
             json.dump(document, out)

@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     UpdateKey key;
     key.id = "k1";
     key.usable = true;
-    const UpdateReplyExpectation expect{"stable", 1'700'000'000, "2.0"};
+    const UpdateReplyExpectation expect{"velmora", "stable", 1'700'000'000, "2.0"};
     Require(VerifyUpdateReply(body, header, expect, {&key, 1}).kind != UpdateReplyKind::Ok);
 
     const UpdateReplyVerdict verdict = CheckUpdateDocument(body, expect);
@@ -40,6 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(verdict.update->size > 0 && verdict.update->size < (std::uint64_t{1} << 63));
         Require(verdict.update->sha256.size() == 64);
         Require(verdict.update->expires > expect.now - kUpdateClockSkewSeconds);
+        Require(verdict.update->expires - expect.now <=
+                kMaxUpdateReplyLifetimeSeconds + kUpdateClockSkewSeconds);
+        Require(verdict.update->document["product"] == expect.product);
         for (const auto& mirror : verdict.update->mirrors) Require(IsHttpAddress(mirror));
     } else {
         Require(!verdict.logText.empty());

@@ -11,6 +11,7 @@ struct TestAppState {
     CAppParams params;
     std::atomic<int> quit{0};
     std::string appName = "downloader";
+    std::string stateFolder;
 
-    AppState State() { return {params, quit, appName}; }
+    AppState State() { return {params, quit, appName, stateFolder}; }
 };

@@ -20,6 +20,7 @@ using Members = std::vector<std::pair<std::string, std::string>>;
 std::string Reply(const Members& changes = {}) {
     Members members = {{"url", R"("http://dl.example/setup.exe")"},
                        {"version", R"("2.4.1")"},
+                       {"product", R"("velmora")"},
                        {"channel", R"("stable")"},
                        {"sha256", '"' + kDigest + '"'},
                        {"size", "1234"},
@@ -104,7 +105,7 @@ TEST_P(VerifyReply, DecidesAsTheCaseSays) {
 
     const std::vector<UpdateKey> keys = {Signer("k1").PublicKey(), Signer("k2").PublicKey()};
     const UpdateReplyVerdict verdict =
-        VerifyUpdateReply(body, header, {"stable", kNow, c.accepted}, keys);
+        VerifyUpdateReply(body, header, {"velmora", "stable", kNow, c.accepted}, keys);
     EXPECT_EQ(KindName(verdict.kind), KindName(c.expected)) << verdict.logText;
     EXPECT_EQ(verdict.update.has_value(), c.expected == UpdateReplyKind::Ok);
     EXPECT_NE(verdict.logText.find(c.logPart), std::string::npos) << verdict.logText;
@@ -112,6 +113,8 @@ TEST_P(VerifyReply, DecidesAsTheCaseSays) {
 
 using K = UpdateReplyKind;
 const std::string k2Pow63 = "9223372036854775808";
+// The furthest "expires" may lie ahead of the clock.
+constexpr std::int64_t kLongest = kMaxUpdateReplyLifetimeSeconds + kUpdateClockSkewSeconds;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, VerifyReply,
@@ -217,6 +220,23 @@ INSTANTIATE_TEST_SUITE_P(
         ReplyCase{.name = "ExpiresLowestInt64",
                   .body = Reply({{"expires", "-9223372036854775808"}}),
                   .expected = K::Expired},
+        ReplyCase{.name = "ExpiresAtTheLongestLifetime",
+                  .body = Reply({{"expires", std::to_string(kNow + kLongest)}})},
+        ReplyCase{.name = "ExpiresBeyondTheLongestLifetime",
+                  .body = Reply({{"expires", std::to_string(kNow + kLongest + 1)}}),
+                  .expected = K::ExpiresTooLate,
+                  .logPart = "more than 366 days"},
+        ReplyCase{.name = "ExpiresHighestInt64",
+                  .body = Reply({{"expires", "9223372036854775807"}}),
+                  .expected = K::ExpiresTooLate},
+        ReplyCase{.name = "OtherProduct",
+                  .body = Reply({{"product", R"("lumen")"}}),
+                  .expected = K::WrongProduct,
+                  .logPart = "for product 'lumen', asked for 'velmora'"},
+        ReplyCase{.name = "NoProduct",
+                  .body = Reply({{"product", ""}}),
+                  .expected = K::WrongProduct,
+                  .logPart = "names no product"},
         ReplyCase{.name = "OtherChannel",
                   .body = Reply({{"channel", R"("beta")"}}),
                   .expected = K::WrongChannel,
@@ -237,7 +257,7 @@ TEST(VerifyReply, AcceptedValuesAreTheSignedOnes) {
                                     {"mirrors", R"(["https://m1/a.exe","http://m2/a.exe"])"},
                                     {"detail", R"("\u4e2d")"}});
     const UpdateReplyVerdict verdict =
-        VerifyUpdateReply(body, Signer("k2").Pair(body), {"stable", kNow, "2.4"},
+        VerifyUpdateReply(body, Signer("k2").Pair(body), {"velmora", "stable", kNow, "2.4"},
                           std::vector<UpdateKey>{Signer("k2").PublicKey()});
     ASSERT_TRUE(verdict.update) << verdict.logText;
     const AcceptedUpdate& update = *verdict.update;
@@ -255,7 +275,8 @@ TEST(VerifyReply, AcceptedValuesAreTheSignedOnes) {
 
 TEST(VerifyReply, WithoutKeysNothingIsAuthentic) {
     const std::string body = Reply();
-    EXPECT_EQ(VerifyUpdateReply(body, Signer("k1").Pair(body), {"stable", kNow, ""}, {}).kind,
-              UpdateReplyKind::BadSignature);
+    EXPECT_EQ(
+        VerifyUpdateReply(body, Signer("k1").Pair(body), {"velmora", "stable", kNow, ""}, {}).kind,
+        UpdateReplyKind::BadSignature);
 }
 }  // namespace

@@ -140,6 +140,7 @@ def parse_args(argv):
         "normal, tampered (one body byte changed) or unsigned (no signature header)")
     signed.add_argument("--sign-key", help="a key file made by downloader-keygen")
     signed.add_argument("--signer", default="downloader-sign", help="the downloader-sign tool")
+    signed.add_argument("--product", default="velmora", help='"product" of the signed reply')
     signed.add_argument("--channel", default="general", help='"channel" of the signed reply')
     signed.add_argument("--signed-file",
                         help="the installer the reply describes (default: --file, the one served)")
@@ -190,7 +191,7 @@ def load_signed_reply(settings, base_url):
     signature = signing.sign_release(settings.signer, settings.sign_key,
                                      settings.signed_file or settings.file,
                                      base_url + replies.INSTALLER_PATH, settings.version,
-                                     settings.channel, out)
+                                     settings.product, settings.channel, out)
     with open(out, "rb") as source:
         return source.read(), signature
 

@@ -13,11 +13,12 @@ def key_id(key_file):
     return fields[1]
 
 
-def sign_release(signer, key_file, installer, url, version, channel, out):
+def sign_release(signer, key_file, installer, url, version, product, channel, out):
     """Writes the signed reply for installer to out; returns the X-Update-Signature value."""
     done = subprocess.run(
-        [signer, "--key", key_file, "--id", key_id(key_file), "--installer", installer,
-         "--url", url, "--version", version, "--channel", channel, "--out", out],
+        [signer, "--key", key_file, "--id", key_id(key_file), "--product", product,
+         "--installer", installer, "--url", url, "--version", version, "--channel", channel,
+         "--out", out],
         capture_output=True, text=True, check=False)
     if done.returncode != 0:
         raise SystemExit(f"demo: downloader-sign refused: {done.stderr.strip()}")

@@ -7,6 +7,7 @@ std::string ReplyBody(const ReplyFields& fields) {
     Json::Value root(Json::objectValue);
     root["url"] = fields.url;
     root["version"] = fields.version;
+    root["product"] = fields.product;
     root["channel"] = fields.channel;
     root["sha256"] = fields.installer.sha256;
     root["size"] = Json::Value(static_cast<Json::UInt64>(fields.installer.size));

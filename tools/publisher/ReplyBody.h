@@ -11,6 +11,7 @@
 struct ReplyFields {
     std::string url;
     std::string version;
+    std::string product;  // the product key of the programs the reply is for
     std::string channel;
     InstallerFacts installer;
     std::int64_t expires = 0;  // Unix seconds (UTC)

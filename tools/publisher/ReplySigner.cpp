@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "download/DottedVersion.h"
 #include "download/SignedUpdateReply.h"
 #include "download/UpdateSignature.h"
 
@@ -35,14 +36,20 @@ SignaturePair SignReply(const SecretKey& key, std::string_view body) {
     return pair;
 }
 
-std::string RefusalByProgram(std::string_view body, std::string_view headerValue,
-                             const SecretKey& key, std::int64_t now) {
+std::string RuleBrokenBy(std::string_view body, std::string_view headerValue, const SecretKey& key,
+                         const std::string& product, std::int64_t now) {
     UpdateKey publicKey;
     publicKey.id = key.id;
     const auto half = key.PublicKey();
     std::copy(half.begin(), half.end(), publicKey.publicKey.begin());
     publicKey.usable = true;
     const UpdateReplyVerdict verdict = VerifyUpdateReply(
-        body, headerValue, UpdateReplyExpectation{ChannelOf(body), now, {}}, {&publicKey, 1});
-    return verdict.kind == UpdateReplyKind::Ok ? std::string() : verdict.logText;
+        body, headerValue, UpdateReplyExpectation{product, ChannelOf(body), now, {}},
+        {&publicKey, 1});
+    if (verdict.kind != UpdateReplyKind::Ok || !verdict.update)
+        return "the program would refuse it: " + verdict.logText;
+    if (!IsDottedVersion(verdict.update->version))
+        return "\"version\" '" + verdict.update->version +
+               "' is not dotted numeric (like 2.4.1): no later reply could be ordered against it";
+    return {};
 }

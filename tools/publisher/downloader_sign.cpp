@@ -1,10 +1,12 @@
-// downloader-sign --key FILE --id ID --installer PATH --url URL --version V --channel C
-//                 [--expires-days N] [--detail TEXT] [--mirror URL]... [--out REPLY.json]
+// downloader-sign --key FILE --id ID --product P --installer PATH --url URL --version V
+//                 --channel C [--expires-days N] [--detail TEXT] [--mirror URL]...
+//                 [--out REPLY.json]
 //   writes the update-information reply for the installer (size and SHA-256 measured from it)
-// downloader-sign --key FILE --id ID REPLY.json
+// downloader-sign --key FILE --id ID --product P REPLY.json
 //   signs an existing reply, byte for byte
 // Either way the only line on stdout is the X-Update-Signature value "ID SIG", and only after
-// the reply has passed the checks the program makes; nothing is written or printed otherwise.
+// the reply has passed the same rules in both modes: the checks a program of product P makes,
+// and a dotted numeric version. Nothing is written or printed otherwise.
 #include <glib.h>
 
 #include <cstdio>
@@ -27,7 +29,7 @@ namespace {
 constexpr char kTool[] = "downloader-sign";
 constexpr char kDefaultReplyFile[] = "updateinfo.json";
 constexpr int kDefaultExpiresDays = 7;
-constexpr int kMaxExpiresDays = 366;
+constexpr int kMaxExpiresDays = kMaxUpdateReplyDays;
 
 // The option values, owned once parsing is over. Raw bytes (FILENAME arguments) rather than
 // locale-converted text, so a UTF-8 detail passes whatever the locale; text members are
@@ -35,6 +37,7 @@ constexpr int kMaxExpiresDays = 366;
 struct SignOptions {
     gchar* key = nullptr;
     gchar* id = nullptr;
+    gchar* product = nullptr;
     gchar* installer = nullptr;
     gchar* url = nullptr;
     gchar* version = nullptr;
@@ -46,7 +49,8 @@ struct SignOptions {
 
     SignOptions() = default;
     ~SignOptions() {
-        for (gchar* text : {key, id, installer, url, version, channel, detail, out, expiresDays})
+        for (gchar* text :
+             {key, id, product, installer, url, version, channel, detail, out, expiresDays})
             g_free(text);
         g_strfreev(mirrors);
     }
@@ -96,6 +100,7 @@ std::string BuildReply(const SignOptions& options, std::int64_t now, std::string
         return failure;
     fields.url = options.url;
     fields.version = options.version;
+    fields.product = options.product;
     fields.channel = options.channel;
     fields.expires = now + *ExpiresDays(options) * 24 * 60 * 60;
     if (options.detail) fields.detail = options.detail;
@@ -132,6 +137,8 @@ int main(int argc, char** argv) {
         {"key", 0, 0, G_OPTION_ARG_FILENAME, &options.key, "Secret key file (downloader-keygen)",
          "FILE"},
         {"id", 0, 0, G_OPTION_ARG_FILENAME, &options.id, "ID of that key", "ID"},
+        {"product", 0, 0, G_OPTION_ARG_FILENAME, &options.product,
+         "Product key of the programs the reply is for", "P"},
         {"installer", 0, 0, G_OPTION_ARG_FILENAME, &options.installer,
          "Write a new reply for this installer file", "PATH"},
         {"url", 0, 0, G_OPTION_ARG_FILENAME, &options.url, "http(s) address of the installer",
@@ -160,7 +167,10 @@ int main(int argc, char** argv) {
     const OwnedError errorOwner(error);
     if (!parsed) return Fail(kTool, error->message, kExitUsage);
 
-    if (!options.key || !options.id) return Fail(kTool, "give --key and --id", kExitUsage);
+    if (!options.key || !options.id || !options.product)
+        return Fail(kTool, "give --key, --id and --product", kExitUsage);
+    if (!*options.product || !IsUtf8(options.product))
+        return Fail(kTool, "--product must be UTF-8 text", kExitUsage);
     if (!IsUpdateKeyId(options.id))
         return Fail(kTool, "the ID must be 1 to 16 of A-Z a-z 0-9 _ -", kExitUsage);
     const bool building = options.installer != nullptr;
@@ -192,8 +202,9 @@ int main(int argc, char** argv) {
                                " bytes the program reads");
 
     const std::string header = FormatSignaturePair(SignReply(key, body));
-    if (const std::string refusal = RefusalByProgram(body, header, key, now); !refusal.empty())
-        return Fail(kTool, "the program would refuse this reply: " + refusal);
+    if (const std::string rule = RuleBrokenBy(body, header, key, options.product, now);
+        !rule.empty())
+        return Fail(kTool, "not signed: " + rule);
     if (building) {
         const char* out = options.out ? options.out : kDefaultReplyFile;
         if (const std::string failure = WriteReply(out, body); !failure.empty())
