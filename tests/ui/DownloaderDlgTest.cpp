@@ -120,6 +120,7 @@ TEST_F(DownloaderDlgTest, DetailShowsTheVersionAndIgnoresEmptyReplies) {
 
 TEST_F(DownloaderDlgTest, FailureViewAndRetryClickOrder) {
     EXPECT_FALSE(Shown("retry"));
+    EXPECT_FALSE(Shown("download_fail"));
     EXPECT_EQ(SendDownFail(Dlg().GetSafeHwnd(), "网络连接失败<b>!</b>"), 1);
     EXPECT_TRUE(Shown("retry"));
     EXPECT_TRUE(Shown("download_fail"));

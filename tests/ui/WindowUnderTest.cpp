@@ -73,3 +73,11 @@ void WindowUnderTest::PostAndSettle(WorkerEvent event) {
     PostMessage(m_dlg.GetSafeHwnd(), std::move(event));
     Settle();
 }
+
+void WindowUnderTest::RecordExternalCalls() {
+    Eval(
+        "window.externalCalls = []; var ext = window.external;"
+        "Object.keys(ext).forEach(function (k) { var f = ext[k]; ext[k] = function () {"
+        "  externalCalls.push(k.replace('_velmora_', '') + '(' + [].join.call(arguments) + ')');"
+        "  return f.apply(ext, arguments); }; }); 1");
+}

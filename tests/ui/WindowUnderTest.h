@@ -36,6 +36,9 @@ class WindowUnderTest {
     std::string Eval(const std::string& script);
     // Posts a worker event and lets the page show it.
     void PostAndSettle(WorkerEvent event);
+    // Has the page list every window.external call from now on, as "Name(arguments)" without
+    // the method prefix, in window.externalCalls; the calls still reach the window.
+    void RecordExternalCalls();
 
   private:
     // The test's thread owns the main context, as the modal loop's thread would, so that a

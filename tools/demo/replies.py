@@ -42,12 +42,12 @@ TEMPLATED_MODES = (
 # Every update-information answer a test can choose.
 REPLY_MODES = TEMPLATED_MODES + tuple(SHARED_BODIES)
 
+# The page keeps no inline style of an advertisement: its looks are the classes the page's style
+# sheet offers adverts.
 AD_FRAGMENT = (
-    '<div style="width:591px;height:296px;display:flex;flex-direction:column;'
-    "justify-content:center;align-items:center;color:#fff;font-size:30px;"
-    'background:linear-gradient(135deg,#236fd0,#5fb0ff);">'
-    "<b>Tavrin手机伴侣</b>"
-    '<span style="font-size:16px;margin-top:12px">手机与电脑，一线相连</span>'
+    '<div class="ad-banner">'
+    '<b class="ad-headline">Tavrin手机伴侣</b>'
+    '<span class="ad-text">手机与电脑，一线相连</span>'
     "</div>"
 )
 
