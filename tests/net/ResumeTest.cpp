@@ -146,7 +146,7 @@ TEST_P(EveryInterruption, IsFinishedByTheNextCall) {
               std::vector<std::string>{"bytes=" + std::to_string(overlapStart) + "-"});
     EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
     EXPECT_FALSE(FileExists(destination + ".df"));
-    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<std::int64_t>(kFile.size()));
+    EXPECT_EQ(events.Of<UpdateFileSize>().at(0).totalBytes, kFile.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Cuts, EveryInterruption,
@@ -195,7 +195,7 @@ TEST_F(Resume, APartThatStopsShortOfTheWholeFileIsNoCompletion) {
     EXPECT_EQ(http.DownHttpFile(&events.Sink(), shortPart.Url("/f"), destination), 0);
     EXPECT_FALSE(FileExists(destination));
     EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 6000));
-    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<std::int64_t>(kFile.size()));
+    EXPECT_EQ(events.Of<UpdateFileSize>().at(0).totalBytes, kFile.size());
 }
 
 TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
@@ -226,8 +226,8 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < deadline) {
         firstEvents.Pump();
-        const auto progress = firstEvents.Of(WM_UPDATE_PROGRESS);
-        if (!progress.empty() && progress.back().wParam == 10000) break;
+        const auto progress = firstEvents.Of<UpdateProgress>();
+        if (!progress.empty() && progress.back().bytesDone == 10000) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     m_quit = 1;
