@@ -15,8 +15,8 @@
 #include "base/StringTable.h"
 #include "download/AcceptedVersionStore.h"
 #include "download/DownloadThread.h"
-#include "net/Sha256.h"
 #include "tests/download/RecordingHost.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAppState.h"
@@ -32,12 +32,6 @@ const RetrySettings kQuickRetries{.firstDelay = std::chrono::milliseconds(10)};
 constexpr char kUpdatePath[] = "/tools/updateinfo.php";
 constexpr char kInstallerPath[] = "/files/setup.exe";
 constexpr char kDefaultInstallerPath[] = "/tools/myvelmora_setup.exe";
-
-std::string DigestOf(const std::string& bytes) {
-    CSha256 sha;
-    sha.Update(bytes.data(), bytes.size());
-    return sha.HexDigest();
-}
 
 // What the publisher signed, and how the served reply or installer departs from it.
 struct SignedCase {

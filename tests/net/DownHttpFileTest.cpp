@@ -247,9 +247,7 @@ TEST_F(DownHttpFile, A404IsLoggedWithTheUrlTakenLiterally) {
 
 TEST_F(DownHttpFile, ChecksTheDigestBeforeMovingIntoPlace) {
     LocalHttpServer server(FileRoute({.content = kFile}));
-    CSha256 sha;
-    sha.Update(kFile.data(), kFile.size());
-    const std::string digest = sha.HexDigest();
+    const std::string digest = DigestOf(kFile);
     {
         WriteFile(Path("good.exe.df"), kHead);  // the digest covers the bytes already there
         CHttp http = NewHttp();
