@@ -20,7 +20,7 @@
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAppState.h"
-#include "tests/trust/TestSigner.h"
+#include "tests/download/TestSigner.h"
 
 // Each case names only what sets it apart; GCC 12 warns about every member a designated
 // initializer leaves to its default.
