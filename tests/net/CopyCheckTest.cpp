@@ -1,151 +1,15 @@
-// A partial file is continued only with bytes of the file it came from: a file replaced on the
-// server between two runs, or a partial of unknown origin, starts again instead of being
-// spliced, and a power loss never leaves unsynced bytes inside.
-
-#include <optional>
-#include <tuple>
+// A complete copy from an earlier run counts only while its server vouches for it: the
+// recorded validator still holds and the last bytes it sends are those on disk.
 
 #include "net/Http.h"
 #include "net/ResumeRecord.h"
-#include "net/Sha256.h"
 #include "tests/net/NetTestSupport.h"
-#include "tests/support/CaseName.h"
 #include "tests/support/LocalHttpServer.h"
 
 namespace {
 const std::string kOld = PseudoRandomBytes(200000, 1);
 const std::string kNew = PseudoRandomBytes(200000, 2);
-const std::string kNewShorter = PseudoRandomBytes(90000, 3);
-
-struct ResumeCase {
-    const char* name;
-    std::string partial;                // the partial file before the run
-    std::optional<std::string> record;  // its record: "etag" (the old file's ETag) or "synced N"
-    ServedFile served;                  // what the server holds now
-    std::vector<std::string> ranges;    // the Range of each request
-};
-
-std::vector<ResumeCase> Cases() {
-    return {
-        {"replaced, same size, validator: If-Range brings the new file",
-         kOld.substr(0, 150000),
-         "etag",
-         {.content = kNew, .etag = "\"new\""},
-         {"bytes=150000-"}},
-        {"replaced, shorter, validator",
-         kOld.substr(0, 150000),
-         "etag",
-         {.content = kNewShorter, .etag = "\"new\""},
-         {"bytes=150000-"}},
-        {"replaced, same size, no validator: the overlap differs",
-         kOld.substr(0, 150000),
-         std::nullopt,
-         {.content = kNew},
-         {"bytes=84464-", ""}},
-        {"replaced, shorter, no validator: it ends before the partial does",
-         kOld.substr(0, 150000),
-         std::nullopt,
-         {.content = kNewShorter},
-         {"bytes=84464-", ""}},
-        {"not a prefix, no record: never spliced",
-         kNew.substr(0, 100) + kOld.substr(100, 149900),
-         std::nullopt,
-         {.content = kNew},
-         {"bytes=84464-", ""}},
-        {"unchanged, validator: resumed at its end",
-         kNew.substr(0, 150000),
-         "etag",
-         {.content = kNew, .etag = "\"old\""},
-         {"bytes=150000-"}},
-        {"unchanged, no validator: resumed after the overlap matched",
-         kNew.substr(0, 150000),
-         std::nullopt,
-         {.content = kNew},
-         {"bytes=84464-"}},
-        {"power loss: bytes past the synced length are cut off",
-         kNew.substr(0, 100000) + std::string(50000, 'G'),
-         "synced 100000",
-         {.content = kNew, .etag = "\"old\""},
-         {"bytes=100000-"}},
-        {"small partial of unknown origin: the answer from byte 0 replaces it",
-         kOld.substr(0, 30000),
-         std::nullopt,
-         {.content = kNew},
-         {"bytes=0-"}},
-        {"complete copy claimed by a 416, no validator: the tail decides",
-         kOld,
-         std::nullopt,
-         {.content = kNew},
-         {"bytes=134464-", ""}},
-    };
-}
-
-void PrintTo(const ResumeCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-// Each case runs twice: as the unsigned program does, and with the digest and size of a
-// signed reply, whose check must follow the partial through every restart.
-class EachReplacement : public NetTest,
-                        public testing::WithParamInterface<std::tuple<ResumeCase, bool>> {};
 }  // namespace
-
-TEST_P(EachReplacement, EndsWithTheServersFileByteForByte) {
-    const auto& [c, withDigest] = GetParam();
-    LocalHttpServer server(
-        [&](LocalHttpServer& owner, httplib::Server& s) { ServeFile(owner, s, "/f", c.served); });
-    const std::string destination = Path("setup.exe"), partial = destination + ".df";
-    WriteFile(partial, c.partial);
-    DownloadTarget target{server.Url("/f"), "", 0};
-    if (withDigest)
-        target = {server.Url("/f"), DigestOf(c.served.content), c.served.content.size()};
-    if (c.record) {
-        ResumeRecord record = ResumeRecord::For(target);
-        record.synced = c.partial.size();
-        if (std::string(*c.record).rfind("synced ", 0) == 0)
-            record.synced = std::stoull(c.record->substr(7));
-        record.validators["127.0.0.1:" + std::to_string(server.Port())] = "etag \"old\"";
-        ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(partial), record).Ok());
-    }
-    CHttp http = NewHttp();
-    ASSERT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), destination, target), 1)
-        << http.LastError();
-    EXPECT_TRUE(ReadFile(destination) == c.served.content);
-    EXPECT_EQ(server.Ranges(), c.ranges);
-    EXPECT_FALSE(FileExists(partial));
-    // The record goes with the finished file, naming the server's copy.
-    const auto kept = LoadResumeRecord(ResumeRecordPath(destination));
-    ASSERT_TRUE(kept);
-    EXPECT_EQ(kept->synced, c.served.content.size());
-}
-
-INSTANTIATE_TEST_SUITE_P(Replacements, EachReplacement,
-                         testing::Combine(testing::ValuesIn(Cases()), testing::Bool()),
-                         [](const testing::TestParamInfo<std::tuple<ResumeCase, bool>>& info) {
-                             return CaseName(std::string(std::get<0>(info.param).name) +
-                                             (std::get<1>(info.param) ? " signed" : ""));
-                         });
-
-TEST_F(NetTest, APartialMeantForAnotherFileStartsAgain) {
-    LocalHttpServer server([](LocalHttpServer& owner, httplib::Server& s) {
-        ServeFile(owner, s, "/f", {.content = kNew, .etag = "\"v\""});
-    });
-    const std::string destination = Path("setup.exe"), partial = destination + ".df";
-    WriteFile(partial, kOld.substr(0, 1000));
-    CSha256 oldSha;
-    oldSha.Update(kOld.data(), kOld.size());
-    ResumeRecord record = ResumeRecord::For({server.Url("/f"), oldSha.HexDigest(), kOld.size()});
-    record.synced = 1000;
-    ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(partial), record).Ok());
-    CSha256 newSha;
-    newSha.Update(kNew.data(), kNew.size());
-    CHttp http = NewHttp();
-    ASSERT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), destination,
-                                DownloadTarget{server.Url("/f"), newSha.HexDigest(), kNew.size()}),
-              1);
-    EXPECT_TRUE(ReadFile(destination) == kNew);
-    EXPECT_EQ(server.Ranges(), std::vector<std::string>{""});
-}
 
 TEST_F(NetTest, ACompleteCopyIsConfirmedOnlyWhileTheServerVouchesForIt) {
     std::string served = kNew;
