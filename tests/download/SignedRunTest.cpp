@@ -16,11 +16,11 @@
 #include "download/AcceptedVersionStore.h"
 #include "download/DownloadThread.h"
 #include "tests/download/RecordingHost.h"
+#include "tests/download/TestSigner.h"
 #include "tests/support/Bytes.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAppState.h"
-#include "tests/download/TestSigner.h"
 
 // Each case names only what sets it apart; GCC 12 warns about every member a designated
 // initializer leaves to its default.
