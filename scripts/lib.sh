@@ -6,6 +6,18 @@
 
 lib_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# split_at_dashes ARG...: the arguments before the first "--" go to lib_before, the ones after
+# it to lib_after.
+split_at_dashes() {
+    lib_before=()
+    while (($#)) && [[ $1 != -- ]]; do
+        lib_before+=("$1")
+        shift
+    done
+    (($#)) && shift
+    lib_after=("$@")
+}
+
 # ---- the demo's port ------------------------------------------------------------------------
 
 # Where the demo service listens and what a build points at unless told otherwise (the CMake
@@ -69,19 +81,16 @@ throwaway_key() {
 signed_build() {
     local dir=$1 key=$2 id=$3
     shift 3
-    local targets=()
-    while (($#)) && [[ $1 != -- ]]; do
-        targets+=("$1")
-        shift
-    done
-    (($#)) && shift
+    split_at_dashes "$@"
+    local targets=("${lib_before[@]}") settings=("${lib_after[@]}")
     if [[ ! -f $key || ! -s $key.pub ]]; then
         # The tools come first: the key pair they make decides how the program is built.
-        cmake -S "$lib_root" -B "$dir" "$@" >/dev/null
+        cmake -S "$lib_root" -B "$dir" "${settings[@]}" >/dev/null
         cmake --build "$dir" -j "${JOBS:-2}" --target downloader-keygen
         throwaway_key "$dir/tools/publisher/downloader-keygen" "$key" "$id"
     fi
-    cmake -S "$lib_root" -B "$dir" "$@" -DDOWNLOADER_UPDATE_KEYS="$(cat "$key.pub")" >/dev/null
+    cmake -S "$lib_root" -B "$dir" "${settings[@]}" -DDOWNLOADER_UPDATE_KEYS="$(cat "$key.pub")" \
+        >/dev/null
     ((${#targets[@]} == 0)) || cmake --build "$dir" -j "${JOBS:-2}" --target "${targets[@]}"
 }
 
@@ -90,13 +99,9 @@ signed_build() {
 # under_xvfb [XVFB-RUN OPTION...] -- COMMAND...: runs COMMAND on a display of its own
 # (xvfb-run -a).
 under_xvfb() {
-    local options=()
-    while (($#)) && [[ $1 != -- ]]; do
-        options+=("$1")
-        shift
-    done
-    (($#)) && shift
-    xvfb-run -a "${options[@]}" "$@"
+    split_at_dashes "$@"
+    local options=("${lib_before[@]}") command=("${lib_after[@]}")
+    xvfb-run -a "${options[@]}" "${command[@]}"
 }
 
 # in_display COMMAND...: runs COMMAND on the display there is, or under Xvfb without one.
