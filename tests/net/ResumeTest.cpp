@@ -3,13 +3,11 @@
 // download can be cut short leaves a partial file from which a later call finishes the same
 // file, and a partial is continued only with bytes of the file it came from.
 
-#include <json/reader.h>
 #include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,6 +19,7 @@
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/JsonFile.h"
 #include "tests/support/LocalHttpServer.h"
 
 namespace {
@@ -60,14 +59,7 @@ void PrintTo(const ResumeCase& c, std::ostream* os) {
 }
 
 std::vector<ResumeCase> TableCases() {
-    std::ifstream in(DOWNLOADER_RESUME_CASES);
-    Json::Value root;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    if (!Json::parseFromStream(builder, in, &root, &errors)) {
-        ADD_FAILURE() << "cannot read " DOWNLOADER_RESUME_CASES ": " << errors;
-        return {};
-    }
+    const Json::Value root = ReadJsonFile(DOWNLOADER_RESUME_CASES);
     auto files = std::make_shared<Files>();
     for (const std::string& name : root["files"].getMemberNames()) {
         const Json::Value& file = root["files"][name];
