@@ -75,18 +75,18 @@ std::vector<ResumeCase> TableCases() {
 }
 
 // The bytes a content of the table stands for.
-std::string Content(const Json::Value& spec, const Files& files) {
-    if (spec.isArray()) {
+std::string Content(const Json::Value& content, const Files& files) {
+    if (content.isArray()) {
         std::string joined;
-        for (const Json::Value& piece : spec) joined += Content(piece, files);
+        for (const Json::Value& piece : content) joined += Content(piece, files);
         return joined;
     }
-    if (spec.isString()) return files.at(spec.asString());
-    if (spec.isMember("repeat"))
-        return std::string(spec["bytes"].asUInt64(), spec["repeat"].asString().at(0));
-    const std::string& file = files.at(spec["file"].asString());
-    return file.substr(spec["from"].asUInt64(),
-                       spec.isMember("bytes") ? spec["bytes"].asUInt64() : std::string::npos);
+    if (content.isString()) return files.at(content.asString());
+    if (content.isMember("repeat"))
+        return std::string(content["bytes"].asUInt64(), content["repeat"].asString().at(0));
+    const std::string& file = files.at(content["file"].asString());
+    return file.substr(content["from"].asUInt64(),
+                       content.isMember("bytes") ? content["bytes"].asUInt64() : std::string::npos);
 }
 
 using Routes = std::function<void(LocalHttpServer&, httplib::Server&)>;
