@@ -15,8 +15,11 @@ class CDownloaderApp {
     CDownloaderApp();
 
     // Fills the parameters, refuses a second instance, runs the download window until it
-    // closes. Always false: the process ends when it returns.
+    // closes. Always false: the process ends when it returns, with ExitInstance()'s status.
     bool InitInstance();
+    // The process's exit status once InitInstance has returned: 1 when no display could be
+    // opened, else 0 (a refused second start and a closed window alike).
+    int ExitInstance() const { return m_nExitCode; }
 
     // True when another instance holds the instance marker and shows its tagged window.
     // The first caller takes the marker and keeps it for the life of the process.
@@ -36,4 +39,5 @@ class CDownloaderApp {
     std::string m_pszAppName;
     std::string m_stateFolder;  // found at start-up; empty when the user has none
     CFileLock m_instanceMarker;
+    int m_nExitCode = 0;
 };

@@ -19,6 +19,7 @@ bool CDownloaderApp::InitInstance() {
 
     if (!OpenDesktopSession()) {
         g_printerr("%s: cannot open a display\n", m_pszAppName.c_str());
+        m_nExitCode = 1;
         return false;
     }
     CDownloaderDlg dlg(State());

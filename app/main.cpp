@@ -2,6 +2,6 @@
 
 int main() {
     CDownloaderApp app;
-    app.InitInstance();
-    return 0;
+    app.InitInstance();  // always false: the process ends here
+    return app.ExitInstance();
 }

@@ -1,6 +1,7 @@
 #pragma once
-// The program's own exception value: where a failure was raised and what it was. Thrown by
-// value and caught inside the operation that raised it.
+// The program's own failure record: where a failure was raised and what it was, rendered as
+// the log's "Error:[file:function:line] text". Made where a failure is logged; nothing throws
+// it.
 
 #include <string>
 

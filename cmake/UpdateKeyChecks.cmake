@@ -1,5 +1,5 @@
 # Checks on the update-signing settings, as functions without side effects so that
-# tests/trust/update_key_checks.cmake can run them in script mode.
+# tests/cmake/update_key_checks.cmake can run them in script mode.
 
 # The form of one DOWNLOADER_UPDATE_KEYS entry: ID=BASE64, where ID is 1 to 16 characters of
 # [A-Za-z0-9_-] and BASE64 the standard base64 of a 32-byte Ed25519 public key. 32 bytes encode

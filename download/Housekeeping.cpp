@@ -8,8 +8,6 @@
 #include <memory>
 #include <string_view>
 
-#include "base/DebugTrace.h"
-
 namespace {
 // The installer's name as InstallerFileName() makes it, without the leading separator.
 constexpr std::string_view kStem = "myvelmora_setup";
@@ -43,7 +41,6 @@ void RemoveStaleDownloads(const std::string& folder, const std::string& keepName
         // Not followed: a link is never a download of ours.
         if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
         if (!S_ISREG(st.st_mode) || st.st_mtime >= oldest) continue;
-        TRACE("removing the old download %s\n", entry->d_name);
         ::unlinkat(dirFd, entry->d_name, 0);
     }
 }

@@ -11,8 +11,7 @@
 
 #include "platform/MessageQueue.h"
 
-// The numbers these events had as window messages; kept for orientation and in the tests'
-// records.
+// The numbers these events had as window messages; kept for orientation.
 enum WorkerMessage : unsigned {
     WM_UPDATE_SPEED = 1283,
     WM_UPDATE_FILESIZE = 1284,
@@ -25,30 +24,36 @@ enum ShowMessageKind : unsigned { SHOW_DETAIL = 0, SHOW_DOWNFAIL = 1 };
 // Average KiB/s of this transfer.
 struct UpdateSpeed {
     std::int32_t kibPerSecond = 0;
+    bool operator==(const UpdateSpeed&) const = default;
 };
 // Total size in bytes.
 struct UpdateFileSize {
     std::uint64_t totalBytes = 0;
+    bool operator==(const UpdateFileSize&) const = default;
 };
 // Bytes on disk and the percentage done; 100 announces the installer, complete and in place.
 struct UpdateProgress {
     std::uint64_t bytesDone = 0;
     std::int32_t percent = 0;
+    bool operator==(const UpdateProgress&) const = default;
 };
 // The update document as JSON, for the page's version line. cbData is its size as the window
 // once received it: (UTF-16 code units of the text + 1) * 2.
 struct ShowDetail {
     std::string text;
     std::uint32_t cbData = 0;
+    bool operator==(const ShowDetail&) const = default;
 };
 // The failure text of the page's failure view.
 struct ShowDownFail {
     std::string text;
+    bool operator==(const ShowDownFail&) const = default;
 };
 
 // A transfer failed and is tried again after a pause: the page's progress line says so.
 struct ShowRetry {
     std::string text;
+    bool operator==(const ShowRetry&) const = default;
 };
 
 using WorkerEvent =

@@ -22,9 +22,6 @@ class CHttpConnection {
                                            unsigned flags);
     void Close() {}
 
-    const std::string& Server() const { return m_server; }
-    unsigned Port() const { return m_port; }
-
   private:
     CInternetSession& m_session;
     std::string m_scheme;

@@ -164,6 +164,18 @@ TEST_F(InstanceProcessTest, CopyUnderAnotherFileNameRunsBesideTheFirst) {
     EXPECT_FALSE(first->WaitExit(0ms));
 }
 
+TEST_F(InstanceProcessTest, WithoutADisplayItSaysSoAndFails) {
+    // No X server, and no Wayland socket in this test's own runtime folder.
+    std::erase_if(env, [](const std::string& entry) {
+        for (const char* name : {"DISPLAY=", "WAYLAND_DISPLAY=", "GDK_BACKEND="})
+            if (entry.rfind(name, 0) == 0) return true;
+        return false;
+    });
+    auto start = Start();
+    EXPECT_EQ(start->WaitExit(10s), std::optional<int>(1));
+    EXPECT_EQ(Output(runs), "downloader: cannot open a display\n");
+}
+
 TEST_F(InstanceProcessTest, HeldMarkerWithoutAWindowDoesNotRefuse) {
     // An instance that has not created its window yet, or has destroyed it already.
     CFileLock marker;

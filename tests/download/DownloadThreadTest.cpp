@@ -17,8 +17,8 @@
 
 #include "base/ResString.h"
 #include "base/StringTable.h"
-#include "net/Sha256.h"
 #include "tests/download/RecordingHost.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
@@ -34,18 +34,6 @@ struct Reply {
     int status;
     std::string body;
 };
-
-std::string MakeInstaller(std::size_t size) {
-    std::string bytes(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 7) & 0xFF);
-    return bytes;
-}
-
-std::string DigestOf(const std::string& bytes) {
-    CSha256 sha;
-    sha.Update(bytes.data(), bytes.size());
-    return sha.HexDigest();
-}
 
 std::string Failure() {
     return "downfail " + LoadResString(IDS_TRANSFER_FAILED);
@@ -152,7 +140,7 @@ class DownloadThreadRun : public testing::Test {
     TestAppState m_app;
     // Pauses of 10, 20, 40, 80 and 160 ms instead of seconds.
     RetrySettings m_retry{.firstDelay = std::chrono::milliseconds(10)};
-    const std::string m_installer = MakeInstaller(kSize);
+    const std::string m_installer = PseudoRandomBytes(kSize);
     const std::string m_digest = DigestOf(m_installer);
     std::unique_ptr<LocalHttpServer> m_web;
     std::unique_ptr<LocalHttpServer> m_update;
@@ -441,7 +429,7 @@ std::string RetryLine(int seconds, int n) {
 }
 
 std::vector<FlakyCase> FlakyCases() {
-    const std::string installer = MakeInstaller(kSize);
+    const std::string installer = PseudoRandomBytes(kSize);
     return {
         {"drops every 6000 bytes: finished without a click",
          {.content = installer, .closeAfter = 6000, .etag = "\"v\""},
@@ -528,7 +516,7 @@ TEST_F(DownloadThreadRun, TheNetworkComingBackEndsTheWait) {
 }
 
 TEST_F(DownloadThreadRun, AMeteredNetworkAsksOnceBeforeALargeDownload) {
-    const std::string large = MakeInstaller(11 * 1024 * 1024);
+    const std::string large = PseudoRandomBytes(11 * 1024 * 1024);
     ServeInstaller(ServedFile{.content = large, .pieceBytes = 1024 * 1024});
     ServeReply(ReplyFor("2.0"));
     CRecordingHost host{m_app.params};

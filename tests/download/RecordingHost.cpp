@@ -1,9 +1,10 @@
 #include "tests/download/RecordingHost.h"
 
+#include <variant>
+
 #include "base/Format.h"
 #include "base/TextConv.h"
 #include "download/WorkerEvents.h"
-#include "tests/support/EventRecorder.h"
 
 CRecordingHost::CRecordingHost(CAppParams& params, bool online)
     : m_params(params), m_online(online), m_context(g_main_context_new()) {
@@ -50,32 +51,31 @@ std::vector<std::string> CRecordingHost::AppPathsSeen() {
 }
 
 LRESULT CRecordingHost::Handle(const WorkerEvent& event) {
-    const RecordedEvent e = Numbered(event);
-    switch (e.msg) {
-        case WM_UPDATE_SPEED:
-            Record(Format("speed %lld", static_cast<long long>(e.lParam)));
-            break;
-        case WM_UPDATE_FILESIZE:
-            Record(Format("size %lld", static_cast<long long>(e.lParam)));
-            break;
-        case WM_UPDATE_PROGRESS:
-            Record(Format("progress %llu %lld", static_cast<unsigned long long>(e.wParam),
-                          static_cast<long long>(e.lParam)));
-            break;
-        case WM_SHOW_MESSAGE:
-            if (e.wParam == SHOW_DETAIL) {
-                // The size travels in UTF-16 units, terminator included.
-                if (static_cast<std::size_t>(e.lParam) != (Utf16Length(e.text) + 1) * 2)
-                    Record(Format("detail with cbData %lld", static_cast<long long>(e.lParam)));
-                Record("detail " + e.text);
-            } else {
-                Record("downfail " + e.text);
-            }
-            break;
-        case WM_SHOW_RETRY:
-            Record("retry " + e.text);
-            break;
-    }
+    struct Text {
+        std::vector<std::string> operator()(const UpdateSpeed& e) const {
+            return {Format("speed %d", e.kibPerSecond)};
+        }
+        std::vector<std::string> operator()(const UpdateFileSize& e) const {
+            return {Format("size %llu", static_cast<unsigned long long>(e.totalBytes))};
+        }
+        std::vector<std::string> operator()(const UpdateProgress& e) const {
+            return {Format("progress %llu %d", static_cast<unsigned long long>(e.bytesDone),
+                           e.percent)};
+        }
+        std::vector<std::string> operator()(const ShowDetail& e) const {
+            // The size travels in UTF-16 units, terminator included.
+            if (e.cbData != (Utf16Length(e.text) + 1) * 2)
+                return {Format("detail with cbData %u", e.cbData), "detail " + e.text};
+            return {"detail " + e.text};
+        }
+        std::vector<std::string> operator()(const ShowDownFail& e) const {
+            return {"downfail " + e.text};
+        }
+        std::vector<std::string> operator()(const ShowRetry& e) const {
+            return {"retry " + e.text};
+        }
+    };
+    for (std::string& text : std::visit(Text{}, event)) Record(std::move(text));
     return 0;
 }
 

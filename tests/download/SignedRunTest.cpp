@@ -17,13 +17,13 @@
 #include "download/AcceptedVersionStore.h"
 #include "download/DownloadThread.h"
 #include "net/ResumeRecord.h"
-#include "net/Sha256.h"
 #include "tests/download/RecordingHost.h"
+#include "tests/download/TestSigner.h"
+#include "tests/support/Bytes.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/LocalHttpServer.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestAppState.h"
-#include "tests/trust/TestSigner.h"
 
 // Each case names only what sets it apart; GCC 12 warns about every member a designated
 // initializer leaves to its default.
@@ -36,12 +36,6 @@ constexpr char kUpdatePath[] = "/tools/updateinfo.php";
 constexpr char kInstallerPath[] = "/files/setup.exe";
 constexpr char kDefaultInstallerPath[] = "/tools/myvelmora_setup.exe";
 constexpr char kMirrorPath[] = "/mirror/setup.exe";
-
-std::string DigestOf(const std::string& bytes) {
-    CSha256 sha;
-    sha.Update(bytes.data(), bytes.size());
-    return sha.HexDigest();
-}
 
 // What the publisher signed, and how the served reply or installer departs from it.
 struct SignedCase {

@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <glib.h>
-#include <json/reader.h>
+#include <json/value.h>
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/JsonFile.h"
 
 namespace {
 const std::string kDigest = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
@@ -50,14 +51,7 @@ std::string BodyOf(const Json::Value& entry) {
 }
 
 std::vector<ReplyCase> SharedReplies() {
-    std::ifstream file(DOWNLOADER_UPDATE_REPLIES);
-    Json::Value root;
-    Json::CharReaderBuilder builder;
-    std::string errors;
-    if (!Json::parseFromStream(builder, file, &root, &errors)) {
-        ADD_FAILURE() << "cannot read " DOWNLOADER_UPDATE_REPLIES ": " << errors;
-        return {};
-    }
+    const Json::Value root = ReadJsonFile(DOWNLOADER_UPDATE_REPLIES);
     std::vector<ReplyCase> cases;
     for (const Json::Value& entry : root["replies"]) {
         ReplyCase c;

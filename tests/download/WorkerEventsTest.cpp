@@ -10,17 +10,13 @@
 #include "tests/support/EventRecorder.h"
 
 namespace {
-using Event = RecordedEvent;
-
 // The window side: a queue on a private main context that records what arrives.
 class WorkerEventsTest : public ::testing::Test {
   protected:
     WorkerEventsTest() {
         hwnd = CWorkerEventQueue::Create(context, [this](const WorkerEvent& event) {
-            events.push_back(Numbered(event));
+            events.push_back(event);
             if (const auto* detail = std::get_if<ShowDetail>(&event)) details.push_back(*detail);
-            if (const auto* failure = std::get_if<ShowDownFail>(&event))
-                failTexts.push_back(failure->text);
             return LRESULT{1};
         });
     }
@@ -31,28 +27,28 @@ class WorkerEventsTest : public ::testing::Test {
     }
 
     // What PostProgress(done, total) delivers to the window.
-    std::vector<Event> Progress(std::uint64_t done, std::uint64_t total) {
+    std::vector<WorkerEvent> Progress(std::uint64_t done, std::uint64_t total) {
         events.clear();
         PostProgress(done, total, hwnd);
         while (g_main_context_iteration(context, FALSE)) {
         }
         return events;
     }
-    // lParam of the one progress event, or -1 when nothing arrived.
+    // The percentage of the one progress event, -1 when nothing arrived, -2 for another event.
     std::int64_t Percent(std::uint64_t done, std::uint64_t total) {
         auto got = Progress(done, total);
         if (got.empty()) return -1;
         EXPECT_EQ(got.size(), 1u);
-        EXPECT_EQ(got[0].msg, unsigned(WM_UPDATE_PROGRESS));
-        EXPECT_EQ(got[0].wParam, done);
-        return got[0].lParam;
+        const auto* progress = std::get_if<UpdateProgress>(&got[0]);
+        if (!progress) return -2;
+        EXPECT_EQ(progress->bytesDone, done);
+        return progress->percent;
     }
 
     GMainContext* context = g_main_context_new();
     WindowHandle hwnd;
-    std::vector<Event> events;
+    std::vector<WorkerEvent> events;
     std::vector<ShowDetail> details;
-    std::vector<std::string> failTexts;
 };
 }  // namespace
 
@@ -73,7 +69,7 @@ TEST_F(WorkerEventsTest, ProgressIsTheTruncatedPercentBelowAHundred) {
     EXPECT_EQ(Percent(99, 100), 99);
     EXPECT_EQ(Percent(999, 1000), 99);
     EXPECT_EQ(Percent(0, 1000), 0);
-    EXPECT_EQ(Progress(0, 1000)[0].wParam, 0u);
+    EXPECT_EQ(Progress(0, 1000), (std::vector<WorkerEvent>{UpdateProgress{0, 0}}));
 }
 
 TEST_F(WorkerEventsTest, NothingAtAHundredOrMoreOrWithoutATotal) {
@@ -91,7 +87,8 @@ TEST_F(WorkerEventsTest, LargeCountsAreComputedExactly) {
     EXPECT_EQ(Percent(42'949'673u, 4'294'967'295u), 1);
     EXPECT_EQ(Percent(42'949'672u, 4'294'967'295u), 0);  // just below one percent
     EXPECT_TRUE(Progress(4'294'967'295u, 4'294'967'295u).empty());
-    EXPECT_EQ(Progress(3'000'000'000u, 4'000'000'000u)[0].wParam, 3'000'000'000u);
+    EXPECT_EQ(Progress(3'000'000'000u, 4'000'000'000u),
+              (std::vector<WorkerEvent>{UpdateProgress{3'000'000'000u, 75}}));
 }
 
 TEST_F(WorkerEventsTest, DetailRecordCountsUtf16UnitsWithTheTerminator) {
@@ -118,12 +115,8 @@ TEST_F(WorkerEventsTest, SendsFromAWorkerArriveWhileItWaits) {
     while (!done && std::chrono::steady_clock::now() < deadline)
         g_main_context_iteration(context, FALSE);
     worker.join();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].msg, unsigned(WM_SHOW_MESSAGE));
-    EXPECT_EQ(events[0].wParam, SHOW_DETAIL);
-    EXPECT_EQ(events[0].text, "{\"url\":\"x\"}");
-    EXPECT_EQ(events[1].wParam, SHOW_DOWNFAIL);
-    EXPECT_EQ(failTexts, std::vector<std::string>{"网络连接失败！"});
+    EXPECT_EQ(events, (std::vector<WorkerEvent>{ShowDetail{"{\"url\":\"x\"}", 24},
+                                                ShowDownFail{"网络连接失败！"}}));
 }
 
 TEST_F(WorkerEventsTest, SendsToAClosedWindowReturnAtOnce) {

@@ -185,9 +185,8 @@ TEST_P(EachAnswer, LeavesOnDiskWhatItMeans) {
         else
             EXPECT_EQ(http.LastError(), "");
         // Completion is announced exactly when the file is in place.
-        auto completions = events.Of(WM_UPDATE_PROGRESS);
-        bool announced =
-            !completions.empty() && completions.back() == RecordedEvent{WM_UPDATE_PROGRESS, 0, 100};
+        auto completions = events.Of<UpdateProgress>();
+        bool announced = !completions.empty() && completions.back() == UpdateProgress{0, 100};
         EXPECT_EQ(announced, c.result == 1);
     }
 }
@@ -202,15 +201,16 @@ TEST_F(DownHttpFile, PostsSizeThenProgressPerBlockThenCompletion) {
     ASSERT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), Path("setup.exe")), 1);
     auto all = events.Pump();
     ASSERT_GE(all.size(), 3u);
-    EXPECT_EQ(all.front(), (RecordedEvent{WM_UPDATE_FILESIZE, 0, 300000}));
-    EXPECT_EQ(all.back(), (RecordedEvent{WM_UPDATE_PROGRESS, 0, 100}));
+    EXPECT_EQ(all.front(), WorkerEvent(UpdateFileSize{300000}));
+    EXPECT_EQ(all.back(), WorkerEvent(UpdateProgress{0, 100}));
     std::uint64_t done = 1000;
     for (std::size_t i = 1; i + 1 < all.size(); ++i) {
-        ASSERT_EQ(all[i].msg, WM_UPDATE_PROGRESS) << i;  // a fast transfer reports no speed
-        EXPECT_GT(all[i].wParam, done);
-        EXPECT_LE(all[i].wParam - done, 4096u);  // one event per block of at most 4096 bytes
-        EXPECT_EQ(all[i].lParam, static_cast<std::int64_t>(all[i].wParam * 100 / 300000));
-        done = all[i].wParam;
+        const auto* progress = std::get_if<UpdateProgress>(&all[i]);
+        ASSERT_NE(progress, nullptr) << i;  // a fast transfer reports no speed
+        EXPECT_GT(progress->bytesDone, done);
+        EXPECT_LE(progress->bytesDone - done, 4096u);  // one event per block of at most 4096 bytes
+        EXPECT_EQ(progress->percent, static_cast<std::int32_t>(progress->bytesDone * 100 / 300000));
+        done = progress->bytesDone;
     }
     EXPECT_GT(done + 4096, 300000u);  // the last block, at 100 %, is announced by completion
     auto seen = server.Requests();
@@ -247,9 +247,7 @@ TEST_F(DownHttpFile, A404IsLoggedWithTheUrlTakenLiterally) {
 
 TEST_F(DownHttpFile, ChecksTheDigestBeforeMovingIntoPlace) {
     LocalHttpServer server(FileRoute({.content = kFile}));
-    CSha256 sha;
-    sha.Update(kFile.data(), kFile.size());
-    const std::string digest = sha.HexDigest();
+    const std::string digest = DigestOf(kFile);
     {
         WriteFile(Path("good.exe.df"), kHead);  // the digest covers the bytes already there
         CHttp http = NewHttp();
@@ -265,8 +263,8 @@ TEST_F(DownHttpFile, ChecksTheDigestBeforeMovingIntoPlace) {
         EXPECT_FALSE(FileExists(Path("bad.exe")));
         EXPECT_FALSE(FileExists(Path("bad.exe.df")));  // bad bytes are not resumed
         EXPECT_NE(http.LastError().find("sha256 mismatch"), std::string::npos);
-        EXPECT_TRUE(events.Of(WM_UPDATE_PROGRESS).empty() ||
-                    events.Of(WM_UPDATE_PROGRESS).back().lParam != 100);
+        EXPECT_TRUE(events.Of<UpdateProgress>().empty() ||
+                    events.Of<UpdateProgress>().back().percent != 100);
     }
     CHttp http = NewHttp();
     EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("odd.exe"), "not-a-digest"), 0);
@@ -282,7 +280,7 @@ TEST_F(DownHttpFile, AFailedMoveIsNoCompletion) {
     EXPECT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), destination), 0);
     EXPECT_EQ(ReadFile(destination + ".df"), kFile);
     EXPECT_NE(http.LastError().find(kFileInUse), std::string::npos);
-    for (const auto& event : events.Of(WM_UPDATE_PROGRESS)) EXPECT_LT(event.lParam, 100);
+    for (const auto& event : events.Of<UpdateProgress>()) EXPECT_LT(event.percent, 100);
 }
 
 TEST_F(DownHttpFile, SizesBeyond32BitsAreCarriedWhole) {
@@ -309,8 +307,7 @@ TEST_F(DownHttpFile, SizesBeyond32BitsAreCarriedWhole) {
     EXPECT_EQ(http.TotalSize(), kSize);
     EXPECT_EQ(std::filesystem::file_size(Path("big.exe")), kSize);
     EXPECT_EQ(events.Pump(),
-              (std::vector<RecordedEvent>{{WM_UPDATE_FILESIZE, 0, static_cast<std::int64_t>(kSize)},
-                                          {WM_UPDATE_PROGRESS, 0, 100}}));
+              (std::vector<WorkerEvent>{UpdateFileSize{kSize}, UpdateProgress{0, 100}}));
     EXPECT_EQ(server.Ranges(), std::vector<std::string>{"bytes=4294901765-"});
 }
 
@@ -323,17 +320,16 @@ TEST_F(DownHttpFile, ASlowTransferReportsItsAverageSpeedAfterASecond) {
     CHttp http = NewHttp();
     ASSERT_EQ(http.DownHttpFile(&events.Sink(), server.Url("/f"), Path("slow.exe")), 1);
     auto all = events.Pump();
-    auto speeds = events.Of(WM_UPDATE_SPEED);
+    auto speeds = events.Of<UpdateSpeed>();
     ASSERT_FALSE(speeds.empty());
     for (const auto& speed : speeds) {
-        EXPECT_EQ(speed.wParam, 0u);
         // Averages over the whole call (about 64 KiB/s), never over one fast block.
-        EXPECT_GE(speed.lParam, 20);
-        EXPECT_LE(speed.lParam, 128);
+        EXPECT_GE(speed.kibPerSecond, 20);
+        EXPECT_LE(speed.kibPerSecond, 128);
     }
     // One speed event per block at most, and none for the first block, which comes at once.
-    EXPECT_LE(speeds.size(), events.Of(WM_UPDATE_PROGRESS).size() + 1);
-    EXPECT_EQ(all.at(1).msg, WM_UPDATE_PROGRESS);
+    EXPECT_LE(speeds.size(), events.Of<UpdateProgress>().size() + 1);
+    EXPECT_TRUE(std::holds_alternative<UpdateProgress>(all.at(1)));
 }
 
 namespace {

@@ -1,35 +1,29 @@
-// Every way a download can be cut short leaves a partial file from which a later call
-// finishes the same file.
+// How a download continues a partial file, case by case from resume-cases.json: what is on
+// disk before, what each server answers, and what must be on disk after each call. Every way a
+// download can be cut short leaves a partial file from which a later call finishes the same
+// file, and a partial is continued only with bytes of the file it came from.
 
 #include <sys/resource.h>
 
 #include <atomic>
 #include <chrono>
 #include <csignal>
-#include <filesystem>
-#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
 #include <thread>
-#include <tuple>
 
 #include "download/WorkerEvents.h"
 #include "net/Http.h"
-#include "net/Sha256.h"
+#include "net/ResumeRecord.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/EventRecorder.h"
+#include "tests/support/JsonFile.h"
 #include "tests/support/LocalHttpServer.h"
 
 namespace {
-const std::string kFile = PseudoRandomBytes(400000, 777);
-
-// Raises quit once the server has sent what it will send before stalling (it sends that at
-// once, so a moment later the client is waiting for more).
-std::thread QuitSoon(std::atomic<int>& quit) {
-    return std::thread([&quit] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        quit = 1;
-    });
-}
+using Files = std::map<std::string, std::string>;
 
 // Lets files of this process grow to at most bytes while it lives.
 class FileSizeLimit {
@@ -51,152 +45,190 @@ class FileSizeLimit {
     void (*m_oldHandler)(int) = nullptr;
 };
 
-struct Interruption {
-    const char* name;
-    ServedFile firstServer;
-    std::uint64_t keptBytes;  // what the partial file holds afterwards
-    bool errorText;           // whether the failure leaves an error text
-    // Runs the first call (given a ready CHttp, its arguments and its quit flag).
-    std::function<int(CHttp&, const std::string& url, const std::string& destination,
-                      std::atomic<int>& quit)>
-        run;
+// One case of the table, run as the unsigned program does or, with the digest and size of the
+// served file in every target, as the signed one does.
+struct ResumeCase {
+    std::string name;
+    Json::Value entry;
+    bool signedRun = false;
+    std::shared_ptr<const Files> files;
 };
 
-void PrintTo(const Interruption& cut, std::ostream* os) {
-    *os << cut.name;
+void PrintTo(const ResumeCase& c, std::ostream* os) {
+    *os << c.name;
 }
 
-// Both calls fetch the same installer, each from a server of its own.
-const DownloadTarget kTarget{"http://installer.example/setup.exe", "", 0};
-
-int Plain(CHttp& http, const std::string& url, const std::string& destination, std::atomic<int>&) {
-    return http.DownHttpFile(nullptr, url, destination, kTarget);
+std::vector<ResumeCase> TableCases() {
+    const Json::Value root = ReadJsonFile(DOWNLOADER_RESUME_CASES);
+    auto files = std::make_shared<Files>();
+    for (const std::string& name : root["files"].getMemberNames()) {
+        const Json::Value& file = root["files"][name];
+        (*files)[name] = PseudoRandomBytes(file["bytes"].asUInt64(), file["seed"].asUInt());
+    }
+    std::vector<ResumeCase> cases;
+    for (const Json::Value& entry : root["cases"]) {
+        cases.push_back({entry["name"].asString(), entry, false, files});
+        if (entry["alsoSigned"].asBool())
+            cases.push_back({entry["name"].asString() + " signed", entry, true, files});
+    }
+    return cases;
 }
 
-std::vector<Interruption> Interruptions() {
-    return {
-        {"connection closed early", {.content = kFile, .closeAfter = 123457}, 123457, false, Plain},
-        {"stalled server",
-         {.content = kFile, .stallAfter = 50000},
-         50000,
-         false,
-         [](CHttp& http, const std::string& url, const std::string& destination,
-            std::atomic<int>&) {
-             http.SetTransferLimits({.connectTimeoutSeconds = 60, .stallSeconds = 1});
-             return http.DownHttpFile(nullptr, url, destination, kTarget);
-         }},
-        {"quit mid-transfer",
-         {.content = kFile, .stallAfter = 80000},
-         80000,
-         false,
-         [](CHttp& http, const std::string& url, const std::string& destination,
-            std::atomic<int>& quit) {
-             std::thread raiser = QuitSoon(quit);
-             int result = http.DownHttpFile(nullptr, url, destination, kTarget);
-             raiser.join();
-             quit = 0;
-             return result;
-         }},
-        {"disk full",
-         {.content = kFile},
-         10000,
-         true,
-         [](CHttp& http, const std::string& url, const std::string& destination,
-            std::atomic<int>&) {
-             FileSizeLimit limit(10000);
-             return http.DownHttpFile(nullptr, url, destination, kTarget);
-         }},
-    };
+// The bytes a content of the table stands for.
+std::string Content(const Json::Value& content, const Files& files) {
+    if (content.isArray()) {
+        std::string joined;
+        for (const Json::Value& piece : content) joined += Content(piece, files);
+        return joined;
+    }
+    if (content.isString()) return files.at(content.asString());
+    if (content.isMember("repeat"))
+        return std::string(content["bytes"].asUInt64(), content["repeat"].asString().at(0));
+    const std::string& file = files.at(content["file"].asString());
+    return file.substr(content["from"].asUInt64(),
+                       content.isMember("bytes") ? content["bytes"].asUInt64() : std::string::npos);
+}
+
+using Routes = std::function<void(LocalHttpServer&, httplib::Server&)>;
+
+Routes RoutesOf(const Json::Value& server, const Files& files) {
+    if (server.isMember("status")) {
+        httplib::Headers headers;
+        for (const std::string& name : server["headers"].getMemberNames())
+            headers.emplace(name, server["headers"][name].asString());
+        return [status = server["status"].asInt(), body = Content(server["body"], files), headers](
+                   LocalHttpServer&, httplib::Server& s) {
+            ServeFixed(s, "/f", status, body, headers);
+        };
+    }
+    ServedFile file{.content = files.at(server["file"].asString()),
+                    .honourRange = server.get("honourRange", true).asBool(),
+                    .etag = server["etag"].asString()};
+    if (server.isMember("closeAfter")) file.closeAfter = server["closeAfter"].asUInt64();
+    if (server.isMember("stallAfter")) file.stallAfter = server["stallAfter"].asUInt64();
+    return [file](LocalHttpServer& owner, httplib::Server& s) { ServeFile(owner, s, "/f", file); };
+}
+
+// What a call is told it fetches.
+DownloadTarget TargetOf(const Json::Value& call, const std::string& serverUrl, bool signedRun,
+                        const Files& files) {
+    const Json::Value& given = call["target"];
+    DownloadTarget target{given.get("url", serverUrl).asString(), "", 0};
+    std::string digestOf = given["sha256"].asString(), sizeOf = given["size"].asString();
+    if (signedRun) digestOf = sizeOf = call["server"]["file"].asString();
+    if (!digestOf.empty()) target.sha256 = DigestOf(files.at(digestOf));
+    if (!sizeOf.empty()) target.size = files.at(sizeOf).size();
+    return target;
+}
+
+// The record beside the partial, made for target unless it names another file; host is the
+// server its validator is recorded for.
+ResumeRecord RecordOf(const Json::Value& given, DownloadTarget target, std::uint64_t partialSize,
+                      const std::string& host, const Files& files) {
+    if (given.isMember("sha256")) target.sha256 = DigestOf(files.at(given["sha256"].asString()));
+    if (given.isMember("size")) target.size = files.at(given["size"].asString()).size();
+    ResumeRecord record = ResumeRecord::For(target);
+    record.synced = given.isMember("synced") ? given["synced"].asUInt64() : partialSize;
+    if (given.isMember("validator")) record.validators[host] = given["validator"].asString();
+    return record;
+}
+
+// The partial file, and its record, that a case starts from; port: the first server's.
+void PutPartial(const Json::Value& entry, const std::string& partial, const DownloadTarget& target,
+                int port, const Files& files) {
+    if (!entry.isMember("partial")) return;
+    const std::string before = Content(entry["partial"], files);
+    WriteFile(partial, before);
+    if (!entry.isMember("record")) return;
+    const std::string host = "127.0.0.1:" + std::to_string(port);
+    const ResumeRecord record = RecordOf(entry["record"], target, before.size(), host, files);
+    ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(partial), record).Ok());
+}
+
+// Runs one call, cut short on the client's side as the table says.
+int RunCall(CHttp& http, const Json::Value& cut, ITransferSink* sink, const std::string& url,
+            const std::string& destination, const DownloadTarget& target, std::atomic<int>& quit) {
+    if (cut.isMember("stallSeconds"))
+        http.SetTransferLimits(
+            {.connectTimeoutSeconds = 60, .stallSeconds = cut["stallSeconds"].asInt()});
+    std::optional<FileSizeLimit> limit;
+    if (cut.isMember("fileSizeLimit")) limit.emplace(cut["fileSizeLimit"].asUInt64());
+    std::thread raiser;
+    if (cut.isMember("quitAfterMs"))
+        raiser =
+            std::thread([&quit, after = std::chrono::milliseconds(cut["quitAfterMs"].asInt())] {
+                std::this_thread::sleep_for(after);
+                quit = 1;
+            });
+    const int result = http.DownHttpFile(sink, url, destination, target);
+    if (raiser.joinable()) {
+        raiser.join();
+        quit = 0;
+    }
+    return result;
+}
+
+void ExpectOnDisk(const std::string& path, const Json::Value& content, const Files& files) {
+    EXPECT_EQ(FileExists(path), !content.isNull()) << path;
+    if (!content.isNull()) {
+        EXPECT_TRUE(ReadFile(path) == Content(content, files)) << path;
+    }
 }
 
 class Resume : public NetTest {};
-
-// Each way of cutting the first call short, with a second server that honours Range or not.
-class EveryInterruption : public NetTest,
-                          public testing::WithParamInterface<std::tuple<Interruption, bool>> {};
+class EachResumeCase : public NetTest, public testing::WithParamInterface<ResumeCase> {};
 }  // namespace
 
-TEST_P(EveryInterruption, IsFinishedByTheNextCall) {
-    const auto& [cut, resumeServerHonoursRange] = GetParam();
-    const std::string destination = Path("setup.exe");
-    {
-        LocalHttpServer first([&](LocalHttpServer& owner, httplib::Server& s) {
-            ServeFile(owner, s, "/f", cut.firstServer);
-        });
+TEST_P(EachResumeCase, LeavesOnDiskWhatTheTableSays) {
+    const ResumeCase& c = GetParam();
+    const Files& files = *c.files;
+    const std::string destination = Path("setup.exe"), partial = destination + ".df";
+    int number = 0;
+    for (const Json::Value& call : c.entry["calls"]) {
+        SCOPED_TRACE("call " + std::to_string(++number));
+        LocalHttpServer server(RoutesOf(call["server"], files));
+        const DownloadTarget target = TargetOf(call, server.Url("/f"), c.signedRun, files);
+        if (number == 1) {
+            ASSERT_NO_FATAL_FAILURE(PutPartial(c.entry, partial, target, server.Port(), files));
+        }
+        const Json::Value& expect = call["expect"];
+        EventRecorder events;
         CHttp http = NewHttp();
-        auto start = std::chrono::steady_clock::now();
-        EXPECT_EQ(cut.run(http, first.Url("/f"), destination, m_quit), 0);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(RunCall(http, call["cut"], &events.Sink(), server.Url("/f"), destination, target,
+                          m_quit),
+                  expect["result"].asInt())
+            << http.LastError();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
-        EXPECT_EQ(http.LastError().empty(), !cut.errorText) << http.LastError();
-        EXPECT_FALSE(FileExists(destination));
-        EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, cut.keptBytes));
+        ExpectOnDisk(destination, expect["destination"], files);
+        ExpectOnDisk(partial, expect["partial"], files);
+        if (expect.isMember("ranges")) {
+            std::vector<std::string> ranges;
+            for (const Json::Value& range : expect["ranges"]) ranges.push_back(range.asString());
+            EXPECT_EQ(server.Ranges(), ranges);
+        }
+        if (expect.isMember("error")) {
+            EXPECT_EQ(!http.LastError().empty(), expect["error"].asBool()) << http.LastError();
+        }
+        if (expect.isMember("sizeEvent")) {
+            const auto sizes = events.Of<UpdateFileSize>();
+            ASSERT_FALSE(sizes.empty());
+            EXPECT_EQ(sizes[0].totalBytes, expect["sizeEvent"].asUInt64());
+        }
+        if (expect.isMember("recordSynced")) {
+            // The record goes with the finished file, naming the server's copy.
+            const auto kept = LoadResumeRecord(ResumeRecordPath(destination));
+            ASSERT_TRUE(kept);
+            EXPECT_EQ(kept->synced, expect["recordSynced"].asUInt64());
+        }
     }
-    LocalHttpServer second([&](LocalHttpServer& owner, httplib::Server& s) {
-        ServeFile(owner, s, "/f", {.content = kFile, .honourRange = resumeServerHonoursRange});
-    });
-    EventRecorder events;
-    CHttp http = NewHttp();
-    EXPECT_EQ(http.DownHttpFile(&events.Sink(), second.Url("/f"), destination,
-                                DownloadTarget{kTarget.mainUrl, DigestOf(kFile), 0}),
-              1);
-    // No validator from these servers: the last 64 KiB on disk are asked for again.
-    const std::uint64_t overlapStart =
-        cut.keptBytes - std::min<std::uint64_t>(cut.keptBytes, 65536);
-    EXPECT_EQ(second.Ranges(),
-              std::vector<std::string>{"bytes=" + std::to_string(overlapStart) + "-"});
-    EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
-    EXPECT_FALSE(FileExists(destination + ".df"));
-    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<std::int64_t>(kFile.size()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cuts, EveryInterruption,
-                         testing::Combine(testing::ValuesIn(Interruptions()), testing::Bool()),
-                         [](const testing::TestParamInfo<EveryInterruption::ParamType>& info) {
-                             return CaseName(std::string(std::get<0>(info.param).name) +
-                                             (std::get<1>(info.param) ? "" : " range ignored"));
-                         });
+INSTANTIATE_TEST_SUITE_P(Table, EachResumeCase, testing::ValuesIn(TableCases()), NameOfCase());
 
-TEST_F(Resume, AnErrorAnswerLeavesThePartialAsItWas) {
-    TempDir dir;
-    const std::string destination = dir / "setup.exe";
-    WriteFile(destination + ".df", kFile.substr(0, 5000));
-    {
-        LocalHttpServer broken([](LocalHttpServer&, httplib::Server& s) {
-            ServeFixed(s, "/f", 500, std::string(9000, 'E'));
-        });
-        CHttp http = NewHttp();
-        EXPECT_EQ(http.DownHttpFile(nullptr, broken.Url("/f"), destination), 0);
-    }
-    EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 5000));
-    LocalHttpServer good([](LocalHttpServer& owner, httplib::Server& s) {
-        ServeFile(owner, s, "/f", {.content = kFile});
-    });
-    CHttp http = NewHttp();
-    EXPECT_EQ(http.DownHttpFile(nullptr, good.Url("/f"), destination), 1);
-    EXPECT_EQ(Sha256OfFile(destination), DigestOf(kFile));
-}
-
-TEST_F(Resume, APartThatStopsShortOfTheWholeFileIsNoCompletion) {
-    TempDir dir;
-    const std::string destination = dir / "setup.exe";
-    WriteFile(destination + ".df", kFile.substr(0, 5000));
-    LocalHttpServer shortPart([](LocalHttpServer&, httplib::Server& s) {
-        ServeFixed(s, "/f", 206, kFile.substr(5000, 1000),
-                   {{"Content-Range", "bytes 5000-5999/" + std::to_string(kFile.size())},
-                    {"ETag", "\"v1\""}});
-    });
-    // A partial whose server vouched for it: resumed at its end.
-    ResumeRecord record = ResumeRecord::For({shortPart.Url("/f"), "", 0});
-    record.synced = 5000;
-    record.validators["127.0.0.1:" + std::to_string(shortPart.Port())] = "etag \"v1\"";
-    ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(destination + ".df"), record).Ok());
-    EventRecorder events;
-    CHttp http = NewHttp();
-    EXPECT_EQ(http.DownHttpFile(&events.Sink(), shortPart.Url("/f"), destination), 0);
-    EXPECT_FALSE(FileExists(destination));
-    EXPECT_TRUE(ReadFile(destination + ".df") == kFile.substr(0, 6000));
-    EXPECT_EQ(events.Of(WM_UPDATE_FILESIZE).at(0).lParam, static_cast<std::int64_t>(kFile.size()));
-}
+namespace {
+const std::string kFile = PseudoRandomBytes(400000, 777);
+}  // namespace
 
 TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     LocalHttpServer server([](LocalHttpServer& owner, httplib::Server& s) {
@@ -226,8 +258,8 @@ TEST_F(Resume, ASecondTransferOfTheSameDestinationIsKeptOut) {
     deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < deadline) {
         firstEvents.Pump();
-        const auto progress = firstEvents.Of(WM_UPDATE_PROGRESS);
-        if (!progress.empty() && progress.back().wParam == 10000) break;
+        const auto progress = firstEvents.Of<UpdateProgress>();
+        if (!progress.empty() && progress.back().bytesDone == 10000) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     m_quit = 1;

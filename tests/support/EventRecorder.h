@@ -1,33 +1,26 @@
 #pragma once
 // A window handle for tests: a worker-event queue on a GLib main context of its own, whose
-// posted and sent events are recorded in order, each as the numbered message it stands for.
-// Pump() handles everything queued so far on the calling thread. Sink() reports a download's
-// progress into it as the worker does.
+// posted and sent events are recorded in order, as the typed events they are. Pump() handles
+// everything queued so far on the calling thread. Sink() reports a download's progress into it
+// as the worker does.
 
 #include <glib.h>
 
-#include <cstdint>
 #include <mutex>
-#include <string>
+#include <ostream>
+#include <variant>
 #include <vector>
 
 #include "download/WindowSink.h"
 #include "download/WorkerEvents.h"
 
-struct RecordedEvent {
-    RecordedEvent() = default;
-    RecordedEvent(unsigned m, std::uint64_t w, std::int64_t l, std::string t = {})
-        : msg(m), wParam(w), lParam(l), text(std::move(t)) {}
-
-    unsigned msg = 0;
-    std::uint64_t wParam = 0;  // bytes done; SHOW_DETAIL or SHOW_DOWNFAIL
-    std::int64_t lParam = 0;   // speed, size, percent, or the detail's cbData
-    std::string text;          // the detail or failure text
-    bool operator==(const RecordedEvent&) const = default;
-};
-
-// The numbered message an event stands for.
-RecordedEvent Numbered(const WorkerEvent& event);
+// How gtest shows an event in a failure message.
+void PrintTo(const UpdateSpeed& e, std::ostream* os);
+void PrintTo(const UpdateFileSize& e, std::ostream* os);
+void PrintTo(const UpdateProgress& e, std::ostream* os);
+void PrintTo(const ShowDetail& e, std::ostream* os);
+void PrintTo(const ShowDownFail& e, std::ostream* os);
+void PrintTo(const ShowRetry& e, std::ostream* os);
 
 class EventRecorder {
   public:
@@ -39,14 +32,20 @@ class EventRecorder {
     const WindowHandle& Handle() const { return m_queue; }
     CWindowSink& Sink() { return m_sink; }
     // Handles the queued events, then returns every event recorded so far.
-    std::vector<RecordedEvent> Pump();
+    std::vector<WorkerEvent> Pump();
     // The recorded events of one kind (after pumping).
-    std::vector<RecordedEvent> Of(unsigned msg);
+    template <class Event>
+    std::vector<Event> Of() {
+        std::vector<Event> kind;
+        for (const WorkerEvent& event : Pump())
+            if (const auto* e = std::get_if<Event>(&event)) kind.push_back(*e);
+        return kind;
+    }
 
   private:
     GMainContext* m_context;
     WindowHandle m_queue;
     CWindowSink m_sink;
     std::mutex m_mutex;
-    std::vector<RecordedEvent> m_events;
+    std::vector<WorkerEvent> m_events;
 };

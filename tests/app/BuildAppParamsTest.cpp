@@ -1,4 +1,4 @@
-#include "base/AppParams.h"
+#include "app/BuildAppParams.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -6,12 +6,10 @@
 
 #include <ctime>
 #include <memory>
-#include <thread>
 
-#include "app/BuildAppParams.h"
 #include "app/DownloaderApp.h"
+#include "base/AppParams.h"
 #include "base/Format.h"
-#include "base/ResString.h"
 #include "tests/support/TempDir.h"
 
 namespace {
@@ -30,36 +28,6 @@ std::unique_ptr<CAppParams> Filled(const std::string& modulePath,
     return params;
 }
 }  // namespace
-
-TEST(AppParams, NamesAreCaseSensitiveAndAbsentOnesAreAddedEmpty) {
-    CAppParams params;
-    params.Set("Version", "velmora");
-    EXPECT_EQ(params.Get("Version"), "velmora");
-    EXPECT_FALSE(params.Contains("version"));
-    EXPECT_EQ(params.Get("version"), "");
-    EXPECT_TRUE(params.Contains("version"));
-
-    params.Set("version", "later");
-    EXPECT_EQ(params.Get("version"), "later");
-    EXPECT_EQ(params.Get("Version"), "velmora");
-    using Entries = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(params.Entries(), (Entries{{"Version", "velmora"}, {"version", "later"}}));
-}
-
-TEST(AppParams, LookupsAndTheWorkersWriteMayOverlap) {
-    CAppParams params;
-    std::thread worker([&] {
-        for (int i = 0; i < 2000; ++i) params.Set("AppPath", "/tmp/u/setup" + std::to_string(i));
-    });
-    std::thread page([&] {
-        for (int i = 0; i < 2000; ++i) params.Get("Name" + std::to_string(i % 50));
-    });
-    for (int i = 0; i < 2000; ++i) params.Entries();
-    worker.join();
-    page.join();
-    EXPECT_EQ(params.Get("AppPath"), "/tmp/u/setup1999");
-    EXPECT_EQ(params.Entries().size(), 51u);
-}
 
 TEST(FillAppParams, SplitsTheModulePathAtTheLastSeparator) {
     auto params = Filled("/opt/web apps/downloader.bin");
@@ -98,15 +66,6 @@ TEST(FillAppParams, VersionAndChannelComeFromTheStringTable) {
     auto params = Filled("/a/b");
     EXPECT_EQ(params->Get("Version"), "velmora");
     EXPECT_EQ(params->Get("Channel"), "general");
-}
-
-TEST(LoadResString, KnowsTheProgramsStringsAndNothingElse) {
-    EXPECT_EQ(LoadResString(101), "关于 Downloader(&A)...");
-    EXPECT_EQ(LoadResString(103), "velmora");
-    EXPECT_EQ(LoadResString(104), "general");
-    EXPECT_EQ(LoadResString(107), "网络连接失败！请检查您的网络配置后重试！");
-    EXPECT_EQ(LoadResString(102), "");
-    EXPECT_EQ(LoadResString(0), "");
 }
 
 TEST(BuildAppParams, DescribesTheRunningProgram) {

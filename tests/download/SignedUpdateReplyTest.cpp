@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "tests/trust/TestSigner.h"
+#include "tests/download/TestSigner.h"
 
 namespace {
 constexpr std::int64_t kNow = 1'700'000'000;
