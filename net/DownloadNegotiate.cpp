@@ -33,9 +33,9 @@ std::string ClaimedSizes(const RangeAnswer& answer, std::uint64_t signedSize) {
                   static_cast<unsigned long long>(signedSize));
 }
 
+// Even a fresh download asks for a range: the answer shows whether the server serves them.
 std::string RangeHeaders(const RangeAsk& ask) {
     std::string headers = kDownloadHeaders;
-    if (ask.offset == 0) return headers;
     headers += Format("Range: bytes=%llu-\r\n", static_cast<unsigned long long>(ask.First()));
     if (ask.ifRange) headers += "If-Range: " + *ask.ifRange + "\r\n";
     return headers;

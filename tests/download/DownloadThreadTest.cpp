@@ -190,7 +190,7 @@ TEST_F(DownloadThreadRun, FreshDownloadEndsWithTheVerifiedFileInPlace) {
     for (const std::string& seen : host.AppPathsSeen()) EXPECT_EQ(seen, InstallerPath());
 
     EXPECT_EQ(m_update->RequestCount(), 1u);
-    EXPECT_EQ(m_web->Ranges(), std::vector<std::string>{""});
+    EXPECT_EQ(m_web->Ranges(), std::vector<std::string>{"bytes=0-"});
 }
 
 TEST_F(DownloadThreadRun, RequestCarriesProductKeyAndChannelUnescaped) {

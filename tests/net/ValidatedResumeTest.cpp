@@ -41,17 +41,17 @@ std::vector<ResumeCase> Cases() {
          kOld.substr(0, 150000),
          std::nullopt,
          {.content = kNew},
-         {"bytes=84464-", ""}},
+         {"bytes=84464-", "bytes=0-"}},
         {"replaced, shorter, no validator: it ends before the partial does",
          kOld.substr(0, 150000),
          std::nullopt,
          {.content = kNewShorter},
-         {"bytes=84464-", ""}},
+         {"bytes=84464-", "bytes=0-"}},
         {"not a prefix, no record: never spliced",
          kNew.substr(0, 100) + kOld.substr(100, 149900),
          std::nullopt,
          {.content = kNew},
-         {"bytes=84464-", ""}},
+         {"bytes=84464-", "bytes=0-"}},
         {"unchanged, validator: resumed at its end",
          kNew.substr(0, 150000),
          "etag",
@@ -76,7 +76,7 @@ std::vector<ResumeCase> Cases() {
          kOld,
          std::nullopt,
          {.content = kNew},
-         {"bytes=134464-", ""}},
+         {"bytes=134464-", "bytes=0-"}},
     };
 }
 
@@ -144,7 +144,7 @@ TEST_F(NetTest, APartialMeantForAnotherFileStartsAgain) {
                                 DownloadTarget{server.Url("/f"), newSha.HexDigest(), kNew.size()}),
               1);
     EXPECT_TRUE(ReadFile(destination) == kNew);
-    EXPECT_EQ(server.Ranges(), std::vector<std::string>{""});
+    EXPECT_EQ(server.Ranges(), std::vector<std::string>{"bytes=0-"});
 }
 
 TEST_F(NetTest, ACompleteCopyIsConfirmedOnlyWhileTheServerVouchesForIt) {
