@@ -117,6 +117,7 @@ NetResult CHttp::Confirm(const RangeAsk& ask, CPartialFile& partial, const Downl
 void CHttp::Agree(const RangeAsk& ask, ResumeAction action, std::uint64_t signedSize,
                   Agreement& agreed) {
     agreed.action = action;
+    agreed.status = m_pHttpFile->QueryInfoStatusCode();
     const std::int64_t announced = m_pHttpFile->ContentLength();
     agreed.lengthAnnounced = announced >= 0;
     if (action == ResumeAction::AlreadyComplete) {
