@@ -87,13 +87,13 @@ bool CRangedTransfer::TakeAnswer(CRange& range) {
         Fail(range, failure);
         return true;
     }
+    // The record keeps "etag VALUE"; an If-Range carries the value alone.
+    const auto named = ValidatorOf(file.ResponseHeader("ETag"), file.ResponseHeader("Last-Modified"));
     const PieceAnswer answer{file.QueryInfoStatusCode(), file.ResponseHeader("Content-Range"),
                              file.ContentLength(),
-                             ValidatorOf(file.ResponseHeader("ETag"),
-                                         file.ResponseHeader("Last-Modified"))};
+                             named ? std::optional(named->substr(named->find(' ') + 1)) : std::nullopt};
     const bool sizeSigned = m_parts.job.target.size > 0;
-    Judged(range, JudgePieceAnswer(range.ask, answer, m_table.Size(), sizeSigned),
-           answer.validator);
+    Judged(range, JudgePieceAnswer(range.ask, answer, m_table.Size(), sizeSigned), named);
     return true;
 }
 
