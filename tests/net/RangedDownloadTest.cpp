@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "net/ExtentsNote.h"
+#include "net/ResumeRecord.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/EventRecorder.h"
@@ -169,4 +170,60 @@ TEST_F(RangedDownload, AMirrorsWrongBytesAreFetchedAgainFromTheMainAddress) {
         EXPECT_TRUE(std::any_of(askedOfMain.begin(), askedOfMain.end(),
                                 [&](auto& a) { return a.first == first; }))
             << range;
+}
+
+// A process killed while four ranges run leaves a partial with holes. The next start asks for
+// each piece not done and nothing done; an older program, which reads only the record, cuts the
+// partial back to its done prefix and goes on from there. Either way the file ends intact.
+TEST_F(RangedDownload, AKillWhileFourRangesRunIsResumedRangeByRange) {
+    Served seen;
+    const RangeFault slow{.name = "slow", .pause = std::chrono::milliseconds(250)};
+    LocalHttpServer server([&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, slow, seen); });
+    const std::string destination = Path("setup.exe"), partial = destination + ".df";
+    const std::string url = server.Url("/f");
+    const char* argv[] = {RANGE_DOWNLOAD_CHILD, url.c_str(), destination.c_str(), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, argv[0], nullptr, nullptr, const_cast<char**>(argv), environ), 0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    // Until a checkpoint has noted holes and the record beside them.
+    const auto noted = [&] {
+        const auto note = LoadExtentsNote(ExtentsNotePath(partial));
+        const auto record = LoadResumeRecord(ResumeRecordPath(partial));
+        return seen.mostActive >= 4 && note && record && note->synced == record->synced &&
+               record->synced > 0 && note->done.size() > 1;
+    };
+    while (!noted() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+
+    const auto note = LoadExtentsNote(ExtentsNotePath(partial));
+    const auto record = LoadResumeRecord(ResumeRecordPath(partial));
+    ASSERT_TRUE(note && record && !note->done.empty());
+    EXPECT_EQ(note->done.front().start, 0u);
+    EXPECT_EQ(record->synced, note->done.front().end);  // the record's synced: the done prefix
+    ASSERT_GT(note->done.size(), 1u) << "no hole to resume";
+    // The older program's copy: the partial and its record, without the note it does not know.
+    const std::string olderDestination = Path("older.exe");
+    WriteFile(olderDestination + ".df", ReadFile(partial));
+    ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(olderDestination + ".df"), *record).Ok());
+
+    const std::size_t before = server.RequestCount();
+    CHttp http = NewHttp();
+    http.SetRangeSettings(kQuick);
+    ASSERT_EQ(http.DownHttpFile(nullptr, url, destination), 1) << http.LastError();
+    EXPECT_TRUE(ReadFile(destination) == kFile);
+    std::vector<std::uint64_t> starts;
+    for (const auto& [first, range] : Asked(server)) starts.push_back(first);
+    starts.erase(starts.begin(), starts.begin() + static_cast<std::ptrdiff_t>(before));
+    for (std::size_t i = 0; i + 1 < note->done.size(); ++i)  // each hole is asked for
+        EXPECT_NE(std::count(starts.begin(), starts.end(), note->done[i].end), 0) << i;
+    for (const std::uint64_t start : starts)  // and nothing done
+        for (const DoneExtent& done : note->done)
+            EXPECT_FALSE(start >= done.start && start < done.end) << start;
+
+    const std::size_t older = server.RequestCount();
+    ASSERT_EQ(http.DownHttpFile(nullptr, url, olderDestination), 1) << http.LastError();
+    EXPECT_TRUE(ReadFile(olderDestination) == kFile);
+    EXPECT_EQ(server.Ranges().at(older), "bytes=" + std::to_string(record->synced) + "-");
 }
