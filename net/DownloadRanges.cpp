@@ -43,9 +43,9 @@ bool CHttp::MaySplitNow(const DownloadJob& job, const Agreement& agreed,
     const bool sizeKnown = sizeSigned || agreed.lengthAnnounced;
     std::uint64_t done = point.offset;
     for (const DoneExtent& extent : point.done) done += extent.end - extent.start;
-    const SplitFacts facts{sizeKnown ? m_nTotalSize : 0, m_nTotalSize > done ? m_nTotalSize - done : 0,
-                          agreed.status,
-                          agreed.validator && agreed.validator->rfind("etag ", 0) == 0, sizeSigned};
+    const SplitFacts facts{
+        sizeKnown ? m_nTotalSize : 0, m_nTotalSize > done ? m_nTotalSize - done : 0, agreed.status,
+        agreed.validator && agreed.validator->rfind("etag ", 0) == 0, sizeSigned};
     return MaySplit(facts, m_rangeSettings);
 }
 

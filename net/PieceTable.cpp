@@ -42,8 +42,8 @@ void CPieceTable::Assign(std::uint64_t start, std::uint64_t end, State state, in
 std::optional<PieceSpan> CPieceTable::Claim(int range, std::uint64_t pieceBytes) {
     for (const PieceSpan& span : m_spans) {
         if (span.state != State::Free) continue;
-        const PieceSpan piece{span.start, std::min(span.end, span.start + pieceBytes),
-                              State::Owned, range};
+        const PieceSpan piece{span.start, std::min(span.end, span.start + pieceBytes), State::Owned,
+                              range};
         Assign(piece.start, piece.end, State::Owned, range);
         return piece;
     }

@@ -15,9 +15,7 @@ struct PieceSpan {
     State state = State::Free;
     int who = -1;  // the owning range, or the address that wrote the bytes
 
-    bool SameAs(const PieceSpan& other) const {
-        return state == other.state && who == other.who;
-    }
+    bool SameAs(const PieceSpan& other) const { return state == other.state && who == other.who; }
 };
 
 class CPieceTable {

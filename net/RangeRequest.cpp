@@ -23,9 +23,9 @@ constexpr std::uint64_t kMinStealBytes = 1 << 20;
 constexpr std::uint64_t kOverlapBytes = 64 * 1024;
 
 std::string PieceHeaders(const PieceAsk& ask) {
-    return kDownloadHeaders + Format("Range: bytes=%llu-%llu\r\n",
-                                     static_cast<unsigned long long>(ask.first),
-                                     static_cast<unsigned long long>(ask.last)) +
+    return kDownloadHeaders +
+           Format("Range: bytes=%llu-%llu\r\n", static_cast<unsigned long long>(ask.first),
+                  static_cast<unsigned long long>(ask.last)) +
            (ask.validator ? "If-Range: " + *ask.validator + "\r\n" : std::string());
 }
 
@@ -71,8 +71,8 @@ void CRangedTransfer::Ask(CRange& range, int source, std::uint64_t start, std::u
         range.overlapWanted = kOverlapBytes;
         range.ask.first = start - kOverlapBytes;
     }
-    range.file = std::make_unique<CHttpFile>(m_parts.session, HttpVerb::Get, from.url,
-                                             m_parts.requestFlags);
+    range.file =
+        std::make_unique<CHttpFile>(m_parts.session, HttpVerb::Get, from.url, m_parts.requestFlags);
     range.phase = CRange::Phase::Asking;
     if (NetResult sent = range.file->StartRequest(PieceHeaders(range.ask)); !sent.Ok())
         Fail(range, sent);
@@ -88,10 +88,11 @@ bool CRangedTransfer::TakeAnswer(CRange& range) {
         return true;
     }
     // The record keeps "etag VALUE"; an If-Range carries the value alone.
-    const auto named = ValidatorOf(file.ResponseHeader("ETag"), file.ResponseHeader("Last-Modified"));
-    const PieceAnswer answer{file.QueryInfoStatusCode(), file.ResponseHeader("Content-Range"),
-                             file.ContentLength(),
-                             named ? std::optional(named->substr(named->find(' ') + 1)) : std::nullopt};
+    const auto named =
+        ValidatorOf(file.ResponseHeader("ETag"), file.ResponseHeader("Last-Modified"));
+    const PieceAnswer answer{
+        file.QueryInfoStatusCode(), file.ResponseHeader("Content-Range"), file.ContentLength(),
+        named ? std::optional(named->substr(named->find(' ') + 1)) : std::nullopt};
     const bool sizeSigned = m_parts.job.target.size > 0;
     Judged(range, JudgePieceAnswer(range.ask, answer, m_table.Size(), sizeSigned), named);
     return true;
@@ -107,7 +108,8 @@ void CRangedTransfer::Judged(CRange& range, PieceVerdict verdict,
     };
     switch (verdict) {
         case PieceVerdict::Take:
-            if (validator && !range.ask.validator) m_parts.record.validators[from.host] = *validator;
+            if (validator && !range.ask.validator)
+                m_parts.record.validators[from.host] = *validator;
             range.phase = CRange::Phase::Receiving;
             return;
         case PieceVerdict::IgnoresRange:
@@ -145,14 +147,16 @@ bool CRangedTransfer::Receive(CRange& range) {
             EndPiece(range);
             return true;
         }
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, end - range.at));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, end - range.at));
         if (range.held + want > kRangeBufferBytes)
             if (NetResult written = WriteOut(range); !written.Ok()) {
                 m_fatal = written;
                 return true;
             }
         std::size_t got = 0;
-        const NetResult read = range.file->ReadAvailable(range.buffer.get() + range.held, want, got);
+        const NetResult read =
+            range.file->ReadAvailable(range.buffer.get() + range.held, want, got);
         if (got > 0) {
             range.held += got;
             range.at += got;
@@ -162,7 +166,8 @@ bool CRangedTransfer::Receive(CRange& range) {
             moved = true;
             if (ITransferSink* sink = m_parts.job.sink) {
                 sink->OnBlockWritten(m_present, m_table.Size());
-                if (auto speed = m_clock.AverageKiBPerSecond(m_received)) sink->OnAverageSpeed(*speed);
+                if (auto speed = m_clock.AverageKiBPerSecond(m_received))
+                    sink->OnAverageSpeed(*speed);
             }
         }
         if (!read.Ok()) {
@@ -190,15 +195,18 @@ bool CRangedTransfer::CompareOverlap(CRange& range) {
     const NetResult read = range.file->ReadAvailable(block, want, got);
     range.overlap.append(block, got);
     if (!read.Ok() || (got == 0 && range.file->Ended())) {
-        Fail(range, read.Ok() ? NetResult::Fail(NetFailure::Incomplete, "answer ended early") : read);
+        Fail(range,
+             read.Ok() ? NetResult::Fail(NetFailure::Incomplete, "answer ended early") : read);
         return true;
     }
     if (range.overlap.size() < range.overlapWanted) return got > 0;
     std::string onDisk;
-    if (NetResult r = m_parts.partial.ReadAt(range.ask.first, range.overlap.size(), onDisk); !r.Ok())
+    if (NetResult r = m_parts.partial.ReadAt(range.ask.first, range.overlap.size(), onDisk);
+        !r.Ok())
         m_fatal = r;
     else if (onDisk != range.overlap)
-        Judged(range, m_parts.job.target.size > 0 ? PieceVerdict::AddressFault : PieceVerdict::Changed,
+        Judged(range,
+               m_parts.job.target.size > 0 ? PieceVerdict::AddressFault : PieceVerdict::Changed,
                std::nullopt);
     return true;
 }

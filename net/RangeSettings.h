@@ -7,9 +7,9 @@
 #include <cstdint>
 
 struct RangeSettings {
-    int maxConnections = 4;  // at once, over every address; 1 never splits
-    int maxPerHost = 4;      // to one host:port, lowered for the run by a 429 or 503
-    std::uint64_t pieceBytes = 4ull << 20;           // work is handed out in file order
+    int maxConnections = 4;                 // at once, over every address; 1 never splits
+    int maxPerHost = 4;                     // to one host:port, lowered for the run by a 429 or 503
+    std::uint64_t pieceBytes = 4ull << 20;  // work is handed out in file order
     std::uint64_t minRemainingToSplit = 8ull << 20;  // more than this must remain
     // The extra ranges open this long after the first connection started, and only when the
     // rest would take longer than worthSplitting at the first connection's rate.

@@ -37,8 +37,7 @@ void CRangedTransfer::AddRange() {
     m_ranges.push_back(std::move(range));
 }
 
-void CRangedTransfer::AdoptFirst(std::unique_ptr<CHttpFile> file, std::uint64_t at,
-                                 bool maySplit) {
+void CRangedTransfer::AdoptFirst(std::unique_ptr<CHttpFile> file, std::uint64_t at, bool maySplit) {
     m_maySplit = maySplit;
     AddRange();
     CRange& first = *m_ranges.front();
@@ -84,8 +83,7 @@ void CRangedTransfer::MaybeSplit() {
     if (elapsed < m_parts.settings.splitAfter) return;
     m_splitDecided = true;
     if (!WorthSplitting(elapsed, m_received, m_table.Size() - m_present, m_parts.settings)) return;
-    while (m_ranges.size() < static_cast<std::size_t>(m_parts.settings.maxConnections))
-        AddRange();
+    while (m_ranges.size() < static_cast<std::size_t>(m_parts.settings.maxConnections)) AddRange();
 }
 
 NetResult CRangedTransfer::Checkpoint() {
@@ -117,7 +115,8 @@ NetResult CRangedTransfer::Settle(Received& got) {
 ExtentsNote CRangedTransfer::NoteOfDone() const {
     ExtentsNote note{m_parts.record.synced, {}};
     for (const PieceSpan& span : m_table.DoneSpans())
-        note.done.push_back({span.start, span.end, m_writers.at(static_cast<std::size_t>(span.who))});
+        note.done.push_back(
+            {span.start, span.end, m_writers.at(static_cast<std::size_t>(span.who))});
     return note;
 }
 

@@ -36,7 +36,7 @@ class CInternetSession;
 // An address the file's ranges may come from.
 struct RangeSource {
     std::string url;
-    std::string host;   // "server:port": its validator, and its limit of connections
+    std::string host;    // "server:port": its validator, and its limit of connections
     bool usable = true;  // false once it served another file, none, or ignored ranges
 };
 
@@ -47,10 +47,10 @@ struct CRange {
     int source = 0;
     Phase phase = Phase::Idle;
     std::unique_ptr<CHttpFile> file;
-    PieceAsk ask;                  // what the current request asked for
-    std::uint64_t at = 0;          // the next byte of the file this range receives
-    std::uint64_t answerEnd = 0;   // where the answer's body ends
-    std::string overlap;           // bytes before `at` to compare with the disk, as they come
+    PieceAsk ask;                 // what the current request asked for
+    std::uint64_t at = 0;         // the next byte of the file this range receives
+    std::uint64_t answerEnd = 0;  // where the answer's body ends
+    std::string overlap;          // bytes before `at` to compare with the disk, as they come
     std::uint64_t overlapWanted = 0;
     std::unique_ptr<char[]> buffer;
     std::size_t held = 0;  // bytes in buffer, for the file from at - held
@@ -71,7 +71,7 @@ class CRangedTransfer {
         ResumeRecord& record;
         const RangeSettings& settings;
         std::map<std::string, int>& hostLimits;  // connections each host may have, this run
-        CPrefixDigest* digest;                    // null when no digest is wanted
+        CPrefixDigest* digest;                   // null when no digest is wanted
         unsigned requestFlags;
     };
     // sources: the address of this attempt first; writers: the addresses the table's done

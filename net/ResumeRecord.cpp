@@ -102,7 +102,8 @@ std::optional<std::string> ValidatorOf(const std::optional<std::string>& etag,
     // A weak ETag may stay the same while bytes change: it cannot vouch for a byte range.
     if (etag) {
         const std::string_view value = Trimmed(*etag);
-        if (value.substr(0, 2) != "W/" && IsNoteLineSafe(value)) return "etag " + std::string(value);
+        if (value.substr(0, 2) != "W/" && IsNoteLineSafe(value))
+            return "etag " + std::string(value);
     }
     if (lastModified) {
         const std::string_view value = Trimmed(*lastModified);

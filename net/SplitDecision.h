@@ -8,9 +8,9 @@
 #include "net/RangeSettings.h"
 
 struct SplitFacts {
-    std::uint64_t size = 0;       // the whole file's size, 0 when unknown
-    std::uint64_t remaining = 0;  // bytes not done yet
-    long firstStatus = 0;         // the status of the first answer
+    std::uint64_t size = 0;        // the whole file's size, 0 when unknown
+    std::uint64_t remaining = 0;   // bytes not done yet
+    long firstStatus = 0;          // the status of the first answer
     bool strongValidator = false;  // it named its copy with a strong ETag
     bool sizeSigned = false;       // a signed reply gives the size and digest
 };

@@ -49,7 +49,14 @@ const std::string kWrongHead(1000, '?');
 
 std::vector<DownloadCase> Cases() {
     return {
-        {"fresh", FileRoute({.content = kFile}), std::nullopt, 1, kFile, std::nullopt, {"bytes=0-"}, ""},
+        {"fresh",
+         FileRoute({.content = kFile}),
+         std::nullopt,
+         1,
+         kFile,
+         std::nullopt,
+         {"bytes=0-"},
+         ""},
         {"resumed", FileRoute({.content = kFile}), kHead, 1, kFile, std::nullopt, {"bytes=0-"}, ""},
         {"range ignored: the partial starts again",
          FileRoute({.content = kFile, .honourRange = false}),

@@ -33,7 +33,7 @@ struct RangeFault {
     int busyRequest = -1;  // this one gets only 503
     int switchAfter = 0;   // from this request on the file is kNewFile (another ETag)
     bool ignoreRangeAfterFirst = false;
-    bool corrupt = false;  // each body has one byte flipped 1000 bytes in
+    bool corrupt = false;                // each body has one byte flipped 1000 bytes in
     std::chrono::milliseconds pause{4};  // between pieces of 16 KiB
 };
 
@@ -51,9 +51,10 @@ void ServeRanges(httplib::Server& server, const RangeFault& fault, Served& seen)
         if (n == fault.busyRequest) return void(res.status = 503);
         std::smatch m;
         const std::string range = req.get_header_value("Range");
-        const bool ranged = std::regex_match(range, m, std::regex("bytes=(\\d+)-(\\d*)")) &&
-                            (!req.has_header("If-Range") || req.get_header_value("If-Range") == etag) &&
-                            !(fault.ignoreRangeAfterFirst && n > 0);
+        const bool ranged =
+            std::regex_match(range, m, std::regex("bytes=(\\d+)-(\\d*)")) &&
+            (!req.has_header("If-Range") || req.get_header_value("If-Range") == etag) &&
+            !(fault.ignoreRangeAfterFirst && n > 0);
         std::size_t first = 0, last = content.size() - 1;
         if (ranged) {
             first = std::stoul(m[1]);
@@ -73,8 +74,8 @@ void ServeRanges(httplib::Server& server, const RangeFault& fault, Served& seen)
                 constexpr std::size_t kDropAt = 100 << 10, kPiece = 16 << 10;
                 if (drop && offset >= kDropAt) return false;
                 std::this_thread::sleep_for(fault.pause);
-                std::string piece =
-                    content.substr(first + offset, drop ? std::min(kPiece, kDropAt - offset) : kPiece);
+                std::string piece = content.substr(
+                    first + offset, drop ? std::min(kPiece, kDropAt - offset) : kPiece);
                 if (fault.corrupt && offset == 0 && piece.size() > 1000) piece[1000] ^= 1;
                 return sink.write(piece.data(), piece.size());
             },
@@ -109,7 +110,8 @@ std::vector<std::pair<std::uint64_t, std::string>> Asked(const LocalHttpServer& 
 TEST_P(EachRangeFault, EndsWithTheServersFileIntact) {
     const RangeFault& fault = GetParam();
     Served seen;
-    LocalHttpServer server([&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, fault, seen); });
+    LocalHttpServer server(
+        [&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, fault, seen); });
     const std::string destination = Path("setup.exe");
     EventRecorder events;
     CHttp http = NewHttp();
@@ -124,8 +126,10 @@ TEST_P(EachRangeFault, EndsWithTheServersFileIntact) {
               fault.switchAfter ? 2 : 1);
     if (fault.dropRequest >= 0) {
         // The dropped range resumes where its bytes ended.
-        const std::uint64_t resumeAt = asked[static_cast<std::size_t>(fault.dropRequest)].first + (100 << 10);
-        EXPECT_TRUE(std::any_of(asked.begin(), asked.end(), [&](auto& a) { return a.first == resumeAt; }));
+        const std::uint64_t resumeAt =
+            asked[static_cast<std::size_t>(fault.dropRequest)].first + (100 << 10);
+        EXPECT_TRUE(
+            std::any_of(asked.begin(), asked.end(), [&](auto& a) { return a.first == resumeAt; }));
     }
     if (fault.ignoreRangeAfterFirst) {
         EXPECT_EQ(seen.whole, seen.requests - 1);
@@ -140,7 +144,8 @@ TEST_P(EachRangeFault, EndsWithTheServersFileIntact) {
     // The window's one stream: the size once and first, progress that never goes back while
     // the file is the same, completion last.
     const auto all = events.Pump();
-    EXPECT_EQ(all.front(), RecordedEvent(WM_UPDATE_FILESIZE, 0, static_cast<std::int64_t>(kFile.size())));
+    EXPECT_EQ(all.front(),
+              RecordedEvent(WM_UPDATE_FILESIZE, 0, static_cast<std::int64_t>(kFile.size())));
     EXPECT_EQ(all.back(), RecordedEvent(WM_UPDATE_PROGRESS, 0, 100));
     if (!fault.switchAfter) {
         const auto progress = events.Of(WM_UPDATE_PROGRESS);
@@ -156,20 +161,23 @@ INSTANTIATE_TEST_SUITE_P(Faults, EachRangeFault, testing::ValuesIn(Faults()), Na
 TEST_F(RangedDownload, AMirrorsWrongBytesAreFetchedAgainFromTheMainAddress) {
     Served mainSeen, mirrorSeen;
     const RangeFault honest{.name = "main"}, spoiled{.name = "mirror", .corrupt = true};
-    LocalHttpServer main([&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, honest, mainSeen); });
-    LocalHttpServer mirror([&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, spoiled, mirrorSeen); });
+    LocalHttpServer main(
+        [&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, honest, mainSeen); });
+    LocalHttpServer mirror(
+        [&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, spoiled, mirrorSeen); });
     const DownloadTarget target{main.Url("/f"), DigestOf(kFile), kFile.size(), {mirror.Url("/f")}};
     CHttp http = NewHttp();
     http.SetRangeSettings(kQuick);
-    ASSERT_EQ(http.DownHttpFile(nullptr, main.Url("/f"), Path("setup.exe"), target), 1) << http.LastError();
+    ASSERT_EQ(http.DownHttpFile(nullptr, main.Url("/f"), Path("setup.exe"), target), 1)
+        << http.LastError();
     EXPECT_TRUE(ReadFile(Path("setup.exe")) == kFile);
     ASSERT_GT(mirrorSeen.requests, 0);
     // Each range the mirror served was asked of the main address afterwards.
     const auto askedOfMain = Asked(main);
     for (const auto& [first, range] : Asked(mirror))
-        EXPECT_TRUE(std::any_of(askedOfMain.begin(), askedOfMain.end(),
-                                [&](auto& a) { return a.first == first; }))
-            << range;
+        EXPECT_TRUE(std::any_of(askedOfMain.begin(), askedOfMain.end(), [&](auto& a) {
+            return a.first == first;
+        })) << range;
 }
 
 // A process killed while four ranges run leaves a partial with holes. The next start asks for
@@ -178,7 +186,8 @@ TEST_F(RangedDownload, AMirrorsWrongBytesAreFetchedAgainFromTheMainAddress) {
 TEST_F(RangedDownload, AKillWhileFourRangesRunIsResumedRangeByRange) {
     Served seen;
     const RangeFault slow{.name = "slow", .pause = std::chrono::milliseconds(250)};
-    LocalHttpServer server([&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, slow, seen); });
+    LocalHttpServer server(
+        [&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, slow, seen); });
     const std::string destination = Path("setup.exe"), partial = destination + ".df";
     const std::string url = server.Url("/f");
     const char* argv[] = {RANGE_DOWNLOAD_CHILD, url.c_str(), destination.c_str(), nullptr};
