@@ -199,22 +199,12 @@ std::optional<std::string> CHttpFile::ResponseHeader(const char* name) const {
 NetResult CHttpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     if (size == 0 || !m_inMulti) return {};
-    m_dst = static_cast<char*>(buffer);
-    m_room = size;
-    m_got = 0;
-    TakeSpare();
+    LendBuffer(buffer, size);
     NetResult result;
     while (m_got == 0 && result.Ok()) {
         if (m_paused) {
-            // The block held back by libcurl arrives through OnWrite during this call.
-            m_paused = false;
-            CURLcode resumed = curl_easy_pause(m_easy.get(), CURLPAUSE_CONT);
-            if (resumed != CURLE_OK) {
-                m_result = resumed;
-                result = TransferError();
-                break;
-            }
-            if (m_got > 0) break;
+            result = Unpause();
+            if (!result.Ok() || m_got > 0) break;
         }
         if (m_done) {
             if (m_result != CURLE_OK) result = TransferError();
@@ -228,34 +218,44 @@ NetResult CHttpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
         }
         result = WaitForNetwork();
     }
-    got = m_got;
-    m_dst = nullptr;
-    m_room = 0;
+    got = ReturnBuffer();
     return result;
 }
 
 NetResult CHttpFile::ReadAvailable(void* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     if (size == 0 || !m_inMulti) return {};
+    LendBuffer(buffer, size);
+    NetResult result;
+    if (m_got == 0 && m_paused) result = Unpause();
+    // One step of the session: this transfer's bytes come straight into buffer.
+    if (result.Ok() && m_got == 0 && !m_done && !m_paused) result = Perform();
+    if (result.Ok() && m_got == 0 && m_done && m_result != CURLE_OK) result = TransferError();
+    got = ReturnBuffer();
+    return result;
+}
+
+void CHttpFile::LendBuffer(void* buffer, std::size_t size) {
     m_dst = static_cast<char*>(buffer);
     m_room = size;
     m_got = 0;
     TakeSpare();
-    NetResult result;
-    if (m_got == 0 && m_paused) {
-        m_paused = false;
-        if (CURLcode resumed = curl_easy_pause(m_easy.get(), CURLPAUSE_CONT); resumed != CURLE_OK) {
-            m_result = resumed;
-            result = TransferError();
-        }
-    }
-    // One step of the session: this transfer's bytes come straight into buffer.
-    if (result.Ok() && m_got == 0 && !m_done && !m_paused) result = Perform();
-    if (result.Ok() && m_got == 0 && m_done && m_result != CURLE_OK) result = TransferError();
-    got = m_got;
+}
+
+std::size_t CHttpFile::ReturnBuffer() {
     m_dst = nullptr;
     m_room = 0;
-    return result;
+    return m_got;
+}
+
+NetResult CHttpFile::Unpause() {
+    // The block held back by libcurl arrives through OnWrite during this call.
+    m_paused = false;
+    if (CURLcode resumed = curl_easy_pause(m_easy.get(), CURLPAUSE_CONT); resumed != CURLE_OK) {
+        m_result = resumed;
+        return TransferError();
+    }
+    return {};
 }
 
 NetResult CHttpFile::WaitForAny(CInternetSession& session, int milliseconds) {

@@ -84,6 +84,10 @@ class CHttpFile {
     static int OnProgress(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t);
     bool IsFinalResponse(long code);
     void TakeSpare();
+    // The caller's buffer for OnWrite, first filled from what was kept aside; then back.
+    void LendBuffer(void* buffer, std::size_t size);
+    std::size_t ReturnBuffer();
+    NetResult Unpause();
     NetResult Perform();
     static NetResult PerformAll(CInternetSession& session);
     NetResult WaitForNetwork();
