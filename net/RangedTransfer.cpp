@@ -160,6 +160,7 @@ bool CRangedTransfer::RefetchFromFirstSource() {
     if (m_table.ForgetAllBut(0) == 0) return false;
     for (std::size_t i = 1; i < m_sources.size(); ++i) m_sources[i].usable = false;
     m_present = m_table.DoneBytes();
+    m_due = CCheckpointDue(m_present);
     if (m_parts.digest) m_parts.digest->Restart(m_table.Prefix());
     for (auto& range : m_ranges) {
         range->retired = false;
