@@ -37,6 +37,15 @@ void FillTable(CPieceTable& table, const ResumePoint& point, std::vector<std::st
 }
 }  // namespace
 
+NetResult& CHttp::NoteBusyHost(const DownloadJob& job, NetResult& result) {
+    // A host that asks for less keeps fewer connections for the rest of the run.
+    if (result.Status() == 429 || result.Status() == 503) {
+        int& limit = m_hostLimits.try_emplace(job.host, m_rangeSettings.maxPerHost).first->second;
+        limit = std::max(1, limit - 1);
+    }
+    return result;
+}
+
 bool CHttp::MaySplitNow(const DownloadJob& job, const Agreement& agreed,
                         const ResumePoint& point) const {
     const bool sizeSigned = !job.target.sha256.empty() && job.target.size > 0;

@@ -130,6 +130,7 @@ class CHttp {
     NetResult PlaceFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
                         ResumeRecord& record);
     // Steps 4 and 5 as ranges (DownloadRanges.cpp).
+    NetResult& NoteBusyHost(const DownloadJob& job, NetResult& result);
     bool MaySplitNow(const DownloadJob& job, const Agreement& agreed,
                      const ResumePoint& point) const;
     NetResult TransferRanges(const DownloadJob& job, bool maySplit, CPartialFile& partial,

@@ -103,7 +103,7 @@ NetResult CHttp::Attempt(const DownloadJob& job, CPartialFile& partial) {
     Agreement agreed;
     NetResult result = Negotiate(job, job.WholeFile(point.offset), partial, point, agreed);
     if (result.Ok()) result = PrepareFile(job, agreed, partial, point);
-    if (!result.Ok()) return WithAnswer(result);
+    if (!result.Ok()) return NoteBusyHost(job, WithAnswer(result));
 
     const std::uint64_t start = point.offset;
     Received got;

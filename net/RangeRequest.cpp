@@ -110,6 +110,9 @@ void CRangedTransfer::Judged(CRange& range, PieceVerdict verdict,
         case PieceVerdict::Take:
             if (validator && !range.ask.validator)
                 m_parts.record.validators[from.host] = *validator;
+            // Where the body really ends: a server may send more than was asked for.
+            if (const std::int64_t length = range.file->ContentLength(); length >= 0)
+                range.answerEnd = range.ask.first + static_cast<std::uint64_t>(length);
             range.phase = CRange::Phase::Receiving;
             return;
         case PieceVerdict::IgnoresRange:
@@ -144,6 +147,8 @@ bool CRangedTransfer::Receive(CRange& range) {
         if (end == range.at && range.answerEnd > range.at)
             end = m_table.Extend(range.id, range.at, m_parts.settings.pieceBytes);
         if (end == range.at) {
+            // A piece asked for whole ends with its answer: the connection then serves the next.
+            if (range.answerEnd == range.at && !range.file->Ended()) return moved;
             EndPiece(range);
             return true;
         }
