@@ -51,7 +51,9 @@ class FullRuns(E2ETestCase):
         self.assert_no_log()
         lines = nginx.access_lines()
         self.assertTrue(any("/tools/updateinfo.php" in line for line in lines), lines)
-        self.assertTrue(any("/download/myvelmora_setup.exe 200" in line for line in lines), lines)
+        # Asked for from its first byte: nginx answers with the whole file as a range.
+        self.assertTrue(any('/download/myvelmora_setup.exe 206' in line and '"bytes=0-"' in line
+                            for line in lines), lines)
 
     def test_killed_run_is_resumed_with_a_range_request_and_ends_intact(self):
         demo = self.start_demo(rate=1)
