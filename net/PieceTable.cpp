@@ -77,6 +77,12 @@ std::uint64_t CPieceTable::Extend(int range, std::uint64_t at, std::uint64_t pie
     return OwnedEnd(range, at);
 }
 
+std::optional<int> CPieceTable::OwnerAt(std::uint64_t at) const {
+    const std::size_t i = SpanAt(at);
+    if (i >= m_spans.size() || m_spans[i].state != State::Owned) return std::nullopt;
+    return m_spans[i].who;
+}
+
 void CPieceTable::Release(int range, std::uint64_t from) {
     for (const PieceSpan span : std::vector<PieceSpan>(m_spans))
         if (span.state == State::Owned && span.who == range && span.end > from)

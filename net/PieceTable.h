@@ -31,6 +31,8 @@ class CPieceTable {
     // answer runs on past that takes the free piece after it first (pieceBytes at most).
     std::uint64_t OwnedEnd(int range, std::uint64_t at) const;
     std::uint64_t Extend(int range, std::uint64_t at, std::uint64_t pieceBytes);
+    // The range that owns the byte at, if one does.
+    std::optional<int> OwnerAt(std::uint64_t at) const;
     // What range holds from `from` on is free again.
     void Release(int range, std::uint64_t from);
     void MarkDone(std::uint64_t start, std::uint64_t end, int writer);

@@ -144,8 +144,7 @@ bool CRangedTransfer::Receive(CRange& range) {
     for (int block = 0; block < kBlocksPerTurn; ++block) {
         std::uint64_t end = m_table.OwnedEnd(range.id, range.at);
         // An answer that runs on continues into the next piece while that is free.
-        if (end == range.at && range.answerEnd > range.at)
-            end = m_table.Extend(range.id, range.at, m_parts.settings.pieceBytes);
+        if (end == range.at && range.answerEnd > range.at) end = ContinueInto(range);
         if (end == range.at) {
             // A piece asked for whole ends with its answer: the connection then serves the next.
             if (range.answerEnd == range.at && !range.file->Ended()) return moved;
@@ -188,6 +187,17 @@ bool CRangedTransfer::Receive(CRange& range) {
         return true;
     }
     return moved;
+}
+
+// The next piece for a range whose answer runs on: the free one after it, or one another range
+// has only asked for so far (that request is dropped: this answer already brings its bytes).
+std::uint64_t CRangedTransfer::ContinueInto(CRange& range) {
+    const std::uint64_t piece = m_parts.settings.pieceBytes;
+    if (const std::optional<int> owner = m_table.OwnerAt(range.at); owner && *owner != range.id) {
+        CRange& other = *m_ranges[static_cast<std::size_t>(*owner)];
+        if (other.phase == CRange::Phase::Asking && other.at == range.at) Drop(other);
+    }
+    return m_table.Extend(range.id, range.at, piece);
 }
 
 // The answer's first bytes, those already on disk, must be the disk's: otherwise the address

@@ -103,7 +103,8 @@ NetResult CRangedTransfer::Settle(Received& got) {
     NetResult synced = m_parts.partial.SyncWritten();
     if (synced.Ok()) {
         m_parts.record.synced = m_table.Prefix();
-        synced = SaveExtentsNote(m_parts.job.extentsPath, NoteOfDone());
+        // A whole file has no holes to note.
+        if (!m_table.Complete()) synced = SaveExtentsNote(m_parts.job.extentsPath, NoteOfDone());
         if (synced.Ok()) synced = SaveResumeRecord(m_parts.job.recordPath, m_parts.record);
     }
     got.present = m_present;

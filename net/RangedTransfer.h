@@ -111,6 +111,7 @@ class CRangedTransfer {
     bool TakeAnswer(CRange& range);
     void Judged(CRange& range, PieceVerdict verdict, const std::optional<std::string>& validator);
     bool Receive(CRange& range);
+    std::uint64_t ContinueInto(CRange& range);
     bool CompareOverlap(CRange& range);
     NetResult WriteOut(CRange& range);
     void EndPiece(CRange& range);
