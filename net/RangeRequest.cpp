@@ -14,7 +14,6 @@
 
 namespace {
 constexpr std::size_t kBlockBytes = 4096;
-constexpr std::size_t kRangeBufferBytes = 256 * 1024;
 // At most this much of one range is taken in a turn, so that the others are read in time.
 constexpr int kBlocksPerTurn = 64;
 // An idle range takes half of another's piece only when that half is at least this long.
@@ -162,17 +161,8 @@ bool CRangedTransfer::Receive(CRange& range) {
         const NetResult read =
             range.file->ReadAvailable(range.buffer.get() + range.held, want, got);
         if (got > 0) {
-            range.held += got;
-            range.at += got;
-            range.gained = true;
-            m_present += got;
-            m_received += got;
+            Took(range, got);
             moved = true;
-            if (ITransferSink* sink = m_parts.job.sink) {
-                sink->OnBlockWritten(m_present, m_table.Size());
-                if (auto speed = m_clock.AverageKiBPerSecond(m_received))
-                    sink->OnAverageSpeed(*speed);
-            }
         }
         if (!read.Ok()) {
             Fail(range, read);
@@ -187,6 +177,19 @@ bool CRangedTransfer::Receive(CRange& range) {
         return true;
     }
     return moved;
+}
+
+// Block by block, into the window's one stream of events: the bytes present over every range.
+void CRangedTransfer::Took(CRange& range, std::size_t got) {
+    range.held += got;
+    range.at += got;
+    range.gained = true;
+    m_present += got;
+    m_received += got;
+    if (ITransferSink* sink = m_parts.job.sink) {
+        sink->OnBlockWritten(m_present, m_table.Size());
+        if (auto speed = m_clock.AverageKiBPerSecond(m_received)) sink->OnAverageSpeed(*speed);
+    }
 }
 
 // The next piece for a range whose answer runs on: the free one after it, or one another range

@@ -10,7 +10,6 @@
 #include "net/SplitDecision.h"
 
 namespace {
-constexpr std::size_t kRangeBufferBytes = 256 * 1024;
 // While nothing moves, the ranges wait at most this long for the network (and the stop flag).
 constexpr int kWaitMilliseconds = 100;
 }  // namespace

@@ -33,6 +33,9 @@
 
 class CInternetSession;
 
+// Each range receives into a buffer of its own, written where its bytes belong when full.
+inline constexpr std::size_t kRangeBufferBytes = 256 * 1024;
+
 // An address the file's ranges may come from.
 struct RangeSource {
     std::string url;
@@ -112,6 +115,7 @@ class CRangedTransfer {
     void Judged(CRange& range, PieceVerdict verdict, const std::optional<std::string>& validator);
     bool Receive(CRange& range);
     std::uint64_t ContinueInto(CRange& range);
+    void Took(CRange& range, std::size_t got);
     bool CompareOverlap(CRange& range);
     NetResult WriteOut(CRange& range);
     void EndPiece(CRange& range);
