@@ -240,3 +240,26 @@ TEST_F(RangedDownload, AKillWhileFourRangesRunIsResumedRangeByRange) {
     EXPECT_TRUE(ReadFile(olderDestination) == kFile);
     EXPECT_EQ(server.Ranges().at(older), "bytes=" + std::to_string(record->synced) + "-");
 }
+
+// Closing the window ends every range within a poll, and what arrived stays for a resume.
+TEST_F(RangedDownload, QuitEndsEveryRangeAtOnce) {
+    Served seen;
+    const RangeFault slow{.name = "slow", .pause = std::chrono::milliseconds(250)};
+    LocalHttpServer server(
+        [&](LocalHttpServer&, httplib::Server& s) { ServeRanges(s, slow, seen); });
+    std::chrono::steady_clock::time_point raised;
+    std::thread quitter([&] {
+        for (int waited = 0; seen.mostActive < 4 && waited < 2000; ++waited)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        raised = std::chrono::steady_clock::now();
+        m_quit = 1;
+    });
+    CHttp http = NewHttp();
+    http.SetRangeSettings(kQuick);
+    EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("setup.exe")), 0);
+    const auto returned = std::chrono::steady_clock::now();
+    quitter.join();
+    EXPECT_LT(returned - raised, std::chrono::milliseconds(500));  // a poll, then the record
+    EXPECT_TRUE(FileExists(Path("setup.exe.df")) && !FileExists(Path("setup.exe")));
+    EXPECT_TRUE(LoadResumeRecord(ResumeRecordPath(Path("setup.exe.df"))));
+}
