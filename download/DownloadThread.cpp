@@ -51,6 +51,16 @@ std::function<std::uint64_t()> RemainingBytes(CHttp& http, const UpdateInfo& inf
     };
 }
 
+// Each range tries as often as a whole download does; a connection charged by the byte, or
+// one the user agreed to pay for, carries one connection only.
+RangeSettings RangeSettingsFor(const WorkerEnvironment& env, CWorkerHost& host) {
+    RangeSettings settings = env.ranges;
+    settings.maxTries = env.retry.maxTries;
+    settings.firstDelay = env.retry.firstDelay;
+    if (host.IsNetworkMetered() || host.MeteredDownloadAgreed()) settings.maxConnections = 1;
+    return settings;
+}
+
 // The installer to fetch: in a signed program only what a verified reply names; nothing (the
 // failure shown and logged) when the reply cannot be had or is refused.
 std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
@@ -115,7 +125,8 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
         return 1;
     }
     CWindowSink sink(hwnd, acceptVersion);
-    const DownloadTarget target{info.url, info.sha256, info.size.value_or(0)};
+    http.SetRangeSettings(RangeSettingsFor(env, *param));
+    const DownloadTarget target{info.url, info.sha256, info.size.value_or(0), info.mirrors};
     const NetResult done = DownloadWithRetries(http, sink, DownloadAddresses(info), appPath, target,
                                                env.retry, RetryHooksOf(*param, env.app.quit));
     // A closing window stops the transfer itself; anything else that leaves the file

@@ -11,6 +11,7 @@
 #include "download/UpdateKeys.h"
 #include "download/WorkerHost.h"
 #include "net/InternetSession.h"
+#include "net/RangeSettings.h"
 
 // Where a run asks for the update information, and what it fetches without a usable answer.
 // The program always uses the compiled-in hosts; tests point a run at a local server.
@@ -27,6 +28,9 @@ struct WorkerEnvironment {
     RetrySettings retry = {};  // tests shorten the pauses
     std::span<const UpdateKey> updateKeys = CompiledUpdateKeys();
     CTransferLimits limits = {};  // tests shorten how long an exchange may take
+    // How a download splits into ranges (their tries and pauses come from retry); tests
+    // shorten it.
+    RangeSettings ranges = {};
 };
 
 // The thread procedure. 0 without a host or when the network check fails, 1 otherwise.

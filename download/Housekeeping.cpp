@@ -11,7 +11,8 @@
 namespace {
 // The installer's name as InstallerFileName() makes it, without the leading separator.
 constexpr std::string_view kStem = "myvelmora_setup";
-constexpr std::string_view kEndings[] = {".exe.df.meta", ".exe.meta", ".exe.df", ".exe"};
+constexpr std::string_view kEndings[] = {".exe.df.meta", ".exe.df.extents", ".exe.meta", ".exe.df",
+                                         ".exe"};
 
 // The installer name a file belongs to, or empty for a file that is none of ours.
 std::string InstallerOf(std::string_view name) {

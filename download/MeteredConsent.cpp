@@ -13,6 +13,7 @@ bool CWorkerHost::ConfirmMeteredDownload(const std::function<std::uint64_t()>& r
     if (bytes <= kAskAboveBytes) return true;
     m_meteredAsked = true;
     const std::string size = Format("%.1f MB", static_cast<double>(bytes) / (1024.0 * 1024.0));
-    return AskOkCancel(Format(LoadResString(IDS_METERED_ASK).c_str(), size.c_str()),
-                       LoadResString(IDS_NOTICE_CAPTION));
+    m_meteredAgreed = AskOkCancel(Format(LoadResString(IDS_METERED_ASK).c_str(), size.c_str()),
+                                  LoadResString(IDS_NOTICE_CAPTION));
+    return m_meteredAgreed;
 }

@@ -29,6 +29,7 @@ FailureKind ClassifyFailure(const NetResult& failure) {
             return FailureKind::Refused;
         case NetFailure::Connect:
         case NetFailure::Incomplete:
+        case NetFailure::FileChanged:
         case NetFailure::Interrupted:
         case NetFailure::Stalled:
             return FailureKind::Transient;

@@ -36,7 +36,10 @@ class CWorkerHost {
     // fetch (remaining() tells, asked only then), asks the user once per window; true to go
     // ahead. After one answer, later runs (Retry) go ahead without asking.
     bool ConfirmMeteredDownload(const std::function<std::uint64_t()>& remaining);
+    // Whether the user agreed to a download charged by the byte (in this run or an earlier).
+    bool MeteredDownloadAgreed() const { return m_meteredAgreed; }
 
   private:
     bool m_meteredAsked = false;
+    bool m_meteredAgreed = false;
 };

@@ -2,14 +2,21 @@
 
 #include <utility>
 
-CBackgroundCheckpoint::CBackgroundCheckpoint(const CPartialFile& partial, std::string recordPath)
-    : m_partial(partial), m_recordPath(std::move(recordPath)) {}
+CBackgroundCheckpoint::CBackgroundCheckpoint(const CPartialFile& partial, std::string recordPath,
+                                             std::string extentsPath)
+    : m_partial(partial),
+      m_recordPath(std::move(recordPath)),
+      m_extentsPath(std::move(extentsPath)) {}
 
-NetResult CBackgroundCheckpoint::Start(const ResumeRecord& record) {
+NetResult CBackgroundCheckpoint::Start(const ResumeRecord& record,
+                                       std::optional<ExtentsNote> extents) {
     if (NetResult before = Wait(); !before.Ok()) return before;
-    m_running = std::async(std::launch::async, [this, record] {
+    m_running = std::async(std::launch::async, [this, record, extents = std::move(extents)] {
         // The record never claims bytes that a power loss could still take away.
         if (NetResult synced = m_partial.SyncWritten(); !synced.Ok()) return synced;
+        if (extents)
+            if (NetResult noted = SaveExtentsNote(m_extentsPath, *extents); !noted.Ok())
+                return noted;
         return SaveResumeRecord(m_recordPath, record);
     });
     return {};

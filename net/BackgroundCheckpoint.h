@@ -7,16 +7,20 @@
 // waits for it), so the record on disk only ever grows towards what is on the disk.
 
 #include <future>
+#include <optional>
 #include <string>
 
+#include "net/ExtentsNote.h"
 #include "net/NetResult.h"
 #include "net/PartialFile.h"
 #include "net/ResumeRecord.h"
 
 class CBackgroundCheckpoint {
   public:
-    // partial must outlive this; its record lives at recordPath.
-    CBackgroundCheckpoint(const CPartialFile& partial, std::string recordPath);
+    // partial must outlive this; its record lives at recordPath (and the note of its done
+    // extents, for a partial written in ranges, at extentsPath).
+    CBackgroundCheckpoint(const CPartialFile& partial, std::string recordPath,
+                          std::string extentsPath = {});
     // Waits for the checkpoint in progress.
     ~CBackgroundCheckpoint() { static_cast<void>(Wait()); }
     CBackgroundCheckpoint(const CBackgroundCheckpoint&) = delete;
@@ -24,13 +28,14 @@ class CBackgroundCheckpoint {
 
     // Starts making record true on disk once the checkpoint before has ended: its synced bytes
     // must have been written already. Gives the failure of the checkpoint before, if it
-    // failed; then nothing is started.
-    NetResult Start(const ResumeRecord& record);
+    // failed; then nothing is started. The extents, when given, are noted before the record.
+    NetResult Start(const ResumeRecord& record, std::optional<ExtentsNote> extents = {});
     // Waits for the checkpoint in progress, if any, and gives its result.
     NetResult Wait();
 
   private:
     const CPartialFile& m_partial;
     std::string m_recordPath;
+    std::string m_extentsPath;
     std::future<NetResult> m_running;
 };

@@ -33,9 +33,9 @@ std::string ClaimedSizes(const RangeAnswer& answer, std::uint64_t signedSize) {
                   static_cast<unsigned long long>(signedSize));
 }
 
+// Even a fresh download asks for a range: the answer shows whether the server serves them.
 std::string RangeHeaders(const RangeAsk& ask) {
     std::string headers = kDownloadHeaders;
-    if (ask.offset == 0) return headers;
     headers += Format("Range: bytes=%llu-\r\n", static_cast<unsigned long long>(ask.First()));
     if (ask.ifRange) headers += "If-Range: " + *ask.ifRange + "\r\n";
     return headers;
@@ -117,6 +117,7 @@ NetResult CHttp::Confirm(const RangeAsk& ask, CPartialFile& partial, const Downl
 void CHttp::Agree(const RangeAsk& ask, ResumeAction action, std::uint64_t signedSize,
                   Agreement& agreed) {
     agreed.action = action;
+    agreed.status = m_pHttpFile->QueryInfoStatusCode();
     const std::int64_t announced = m_pHttpFile->ContentLength();
     agreed.lengthAnnounced = announced >= 0;
     if (action == ResumeAction::AlreadyComplete) {

@@ -5,6 +5,7 @@
 #include <sys/statvfs.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/Format.h"
 #include "net/DownloadSteps.h"
@@ -44,15 +45,14 @@ NetResult MakeRoom(const DownloadJob& job, const Agreement& agreed, CPartialFile
         if (NetResult r = partial.Restart(); !r.Ok()) return r;
         point.offset = 0;
         point.record = ResumeRecord::For(job.target);
+        point.done.clear();
     }
+    // A note of done extents counts only beside the partial it was written for.
+    if (point.done.empty()) std::remove(job.extentsPath.c_str());
     if (agreed.action == ResumeAction::Restart && !agreed.leadingBytes.empty()) {
         if (NetResult r = Append(partial, agreed.leadingBytes); !r.Ok()) return r;
         point.offset = agreed.leadingBytes.size();
     }
-    // The digest covers the bytes already there once, then each block as it is written (a
-    // complete copy's was taken while agreeing).
-    if (!job.target.sha256.empty() && agreed.action != ResumeAction::AlreadyComplete)
-        return partial.StartDigest();
     return {};
 }
 }  // namespace

@@ -2,6 +2,10 @@
 // file, exactly its synced part; with a record for another file, nothing; without a record
 // (left by an earlier program), whatever the overlap check of step 2 confirms.
 
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "net/DownloadSteps.h"
 #include "net/PartialFile.h"
 
@@ -11,22 +15,41 @@ ByteExtent DownloadJob::WholeFile(std::uint64_t from) const {
     return extent;
 }
 
+namespace {
+// The done extents of a note written beside this very record, as far as the partial reaches;
+// where the last of them ends.
+std::uint64_t TakeNotedExtents(const DownloadJob& job, std::uint64_t length, ResumePoint& point) {
+    const std::optional<ExtentsNote> note = LoadExtentsNote(job.extentsPath);
+    std::uint64_t end = point.record.synced;
+    if (!note || note->synced != point.record.synced) return end;
+    for (const DoneExtent& extent : note->done) {
+        if (extent.end > length || (point.record.size && extent.end > point.record.size)) continue;
+        point.done.push_back(extent);
+        end = std::max(end, extent.end);
+    }
+    return end;
+}
+}  // namespace
+
 NetResult LoadResumePoint(CPartialFile& partial, const DownloadJob& job, ResumePoint& point) {
     if (NetResult r = partial.Length(point.offset); !r.Ok()) return r;
     point.record = ResumeRecord::For(job.target);
     point.onDisk = LoadResumeRecord(job.recordPath);
-    if (!point.onDisk) return {};
-    if (!point.onDisk->IsFor(job.target)) {
-        point.discard = point.offset > 0;
-        point.offset = 0;
+    // A partial written in ranges keeps holes; without its record they cannot be told apart.
+    const bool holes = ::access(job.extentsPath.c_str(), F_OK) == 0;
+    if (!point.onDisk || !point.onDisk->IsFor(job.target)) {
+        if (point.onDisk || holes) {
+            point.discard = point.offset > 0;
+            point.offset = 0;
+        }
         return {};
     }
     point.record = *point.onDisk;
     if (point.record.sha256.empty()) point.record.sha256 = job.target.sha256;
     if (point.record.size == 0) point.record.size = job.target.size;
-    if (point.offset > point.record.synced) {
-        if (NetResult r = partial.CutBack(point.record.synced); !r.Ok()) return r;
-        point.offset = point.record.synced;
-    }
+    const std::uint64_t keep = TakeNotedExtents(job, point.offset, point);
+    if (point.offset > keep)
+        if (NetResult r = partial.CutBack(keep); !r.Ok()) return r;
+    point.offset = std::min(point.offset, point.record.synced);
     return {};
 }

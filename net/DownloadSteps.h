@@ -6,12 +6,17 @@
 //   3. CHttp::PrepareFile: the partial and its record made ready for it     -> ResumePoint
 //   4. CHttp::Transfer: the body into the partial, with checkpoints         -> Received
 //   5. CHttp::Finish: the whole file checked and moved into its place
-// Negotiation and transfer work on one byte extent of the file.
+// Negotiation and transfer work on one byte extent of the file. When the first answer allows
+// it (SplitDecision.h), or the partial has holes from an earlier run in ranges, steps 4 and 5
+// are CHttp::TransferRanges instead: the first connection goes on as the first of up to four
+// ranges (RangedTransfer.h), and the digest follows the file's done prefix.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "net/ExtentsNote.h"
 #include "net/ResumeAnswer.h"
 #include "net/ResumeRecord.h"
 #include "net/UrlParts.h"
@@ -34,7 +39,11 @@ struct DownloadJob {
     std::string destination;
     std::string partialPath;
     std::string recordPath;
+    std::string extentsPath;
     DownloadTarget target;
+    // Where ranges of the file may come from: url first; in a signed download also the main
+    // address and the mirrors, since the digest vouches for the whole.
+    std::vector<std::string> rangeAddresses;
 
     // The bytes the file may hold: the size known beforehand bounds them.
     ByteExtent WholeFile(std::uint64_t from) const;
@@ -46,11 +55,13 @@ struct ResumePoint {
     bool discard = false;      // the partial holds another file: emptied once an answer is good
     ResumeRecord record;       // the record as it is to be kept from now on
     std::optional<ResumeRecord> onDisk;  // the record as it was found
+    std::vector<DoneExtent> done;        // done extents beyond offset, of a partial with holes
 };
 
 // Step 2: how the last answer continues the file.
 struct Agreement {
     ResumeAction action = ResumeAction::Append;
+    long status = 0;  // of the answer agreed on
     // Body bytes already read to compare with the disk; the file's first bytes when the
     // answer starts the file again.
     std::string leadingBytes;

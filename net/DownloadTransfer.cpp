@@ -2,10 +2,10 @@
 // to the sink, with a checkpoint (data synced, then the record says how much is safe) about
 // once a second. Whatever ends it, the record then says how much is on disk.
 
-#include <chrono>
 #include <cstdio>
 
 #include "net/BackgroundCheckpoint.h"
+#include "net/CheckpointDue.h"
 #include "net/DownloadSteps.h"
 #include "net/Http.h"
 #include "net/PartialFile.h"
@@ -15,30 +15,6 @@
 
 namespace {
 constexpr std::size_t kBlockBytes = 4096;
-// How often the data is synced and the record says how much of it is safe: about once a
-// second, so that a power loss (or a killed program, whose partial is cut back the same way)
-// costs about a second of transfer, and rarely enough to cost next to nothing.
-constexpr std::chrono::milliseconds kSyncEvery{1000};
-constexpr std::uint64_t kSyncAtMostBytes = 64 * 1024 * 1024;
-
-class CCheckpointDue {
-  public:
-    explicit CCheckpointDue(std::uint64_t synced) : m_syncedAt(synced) {}
-    // Whether present bytes are due for a checkpoint now; if so, they count as the last one.
-    bool Now(std::uint64_t present) {
-        const auto now = std::chrono::steady_clock::now();
-        if (present - m_syncedAt < kSyncAtMostBytes &&
-            (present <= m_syncedAt || now - m_syncedWhen < kSyncEvery))
-            return false;
-        m_syncedAt = present;
-        m_syncedWhen = now;
-        return true;
-    }
-
-  private:
-    std::uint64_t m_syncedAt;
-    std::chrono::steady_clock::time_point m_syncedWhen = std::chrono::steady_clock::now();
-};
 
 // Whatever ended the transfer, the record says how much is on disk: after a failed write that
 // is less than was received, after a failed checkpoint it is written again.

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "net/HttpFile.h"
 #include "net/InternetSession.h"
 #include "net/NetResult.h"
+#include "net/RangeSettings.h"
 #include "net/ResumeRecord.h"
 #include "net/TransferSink.h"
 #include "net/UrlParts.h"
@@ -95,6 +97,8 @@ class CHttp {
     // Time limits of later transfers; tests shorten them. Takes effect when the session is
     // created, that is before the first operation (the exchange limit at once).
     void SetTransferLimits(const CTransferLimits& limits) { m_limits = limits; }
+    // How downloads may split into parallel ranges; one connection on a metered network.
+    void SetRangeSettings(const RangeSettings& settings) { m_rangeSettings = settings; }
     // Tests only: https servers are verified against the CA certificates in this file instead
     // of the system's store. Takes effect when the session is created.
     void SetCaFile(std::string path) { m_caFile = std::move(path); }
@@ -107,6 +111,7 @@ class CHttp {
     void OpenExchange(const CUrlParts& parts, HttpVerb verb);
     // The steps of a download, in the order they run (DownloadSteps.h).
     NetResult RunDownload(const DownloadJob& job);
+    NetResult Attempt(const DownloadJob& job, CPartialFile& partial);
     NetResult Negotiate(const DownloadJob& job, ByteExtent extent, CPartialFile& partial,
                         ResumePoint& point, Agreement& agreed);
     NetResult Confirm(const RangeAsk& ask, CPartialFile& partial, const DownloadTarget& target,
@@ -121,6 +126,15 @@ class CHttp {
                           CBackgroundCheckpoint& checkpoint, ResumeRecord& record, Received& got);
     NetResult Finish(const DownloadJob& job, CPartialFile& partial, const Received& got,
                      ResumeRecord& record);
+    bool IsComplete(const Received& got) const;
+    NetResult PlaceFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
+                        ResumeRecord& record);
+    // Steps 4 and 5 as ranges (DownloadRanges.cpp).
+    NetResult& NoteBusyHost(const DownloadJob& job, NetResult& result);
+    bool MaySplitNow(const DownloadJob& job, const Agreement& agreed,
+                     const ResumePoint& point) const;
+    NetResult TransferRanges(const DownloadJob& job, bool maySplit, CPartialFile& partial,
+                             ResumePoint& point, Received& got);
     // The status and Retry-After of the current answer, for a failure that has none.
     NetResult& WithAnswer(NetResult& result) const;
     // Reads exactly size body bytes of the current answer.
@@ -144,6 +158,8 @@ class CHttp {
     std::recursive_mutex m_cs;
     CTransferLimits m_limits;
     FreeSpaceProbe m_freeSpace;
+    RangeSettings m_rangeSettings;
+    std::map<std::string, int> m_hostLimits;  // connections each host allows, for this run
     std::string m_caFile;
 };
 

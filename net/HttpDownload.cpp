@@ -1,6 +1,9 @@
 // CHttp::DownHttpFile: the resumable download of one file through its partial file, which is
 // only ever continued with bytes of the same file. The steps it runs are in DownloadSteps.h.
 
+#include <algorithm>
+#include <cstdio>
+
 #include "base/DebugTrace.h"
 #include "base/DiagLog.h"
 #include "net/DownloadSteps.h"
@@ -26,6 +29,18 @@ bool EndsTheRequest(NetFailure failure) {
     }
 }
 
+// Ranges come from url; in a signed download also from the file's other addresses at once.
+std::vector<std::string> RangeAddresses(const std::string& url, const DownloadTarget& target) {
+    std::vector<std::string> addresses{url};
+    if (target.sha256.empty() || target.size == 0) return addresses;
+    addresses.push_back(target.mainUrl);
+    addresses.insert(addresses.end(), target.mirrors.begin(), target.mirrors.end());
+    std::sort(addresses.begin() + 1, addresses.end());
+    addresses.erase(std::unique(addresses.begin() + 1, addresses.end()), addresses.end());
+    addresses.erase(std::remove(addresses.begin() + 1, addresses.end(), url), addresses.end());
+    return addresses;
+}
+
 DownloadJob JobOf(ITransferSink* sink, const std::string& url, const CUrlParts& parts,
                   const std::string& destination, const DownloadTarget& target) {
     const std::string partialPath = destination + ".df";
@@ -36,7 +51,9 @@ DownloadJob JobOf(ITransferSink* sink, const std::string& url, const CUrlParts& 
             destination,
             partialPath,
             ResumeRecordPath(partialPath),
-            target};
+            ExtentsNotePath(partialPath),
+            target,
+            RangeAddresses(url, target)};
 }
 }  // namespace
 
@@ -70,17 +87,37 @@ NetResult CHttp::RunDownload(const DownloadJob& job) {
     CPartialFile partial;
     if (!partial.Open(job.partialPath))
         return NetResult::Fail(NetFailure::FileInUse, job.destination);
+    NetResult result = Attempt(job, partial);
+    if (result.Failure() != NetFailure::FileChanged) return result;
+    // The server's file changed under the ranges: every range was dropped, and the file is
+    // started once more from its first byte.
+    std::remove(job.extentsPath.c_str());
+    std::remove(job.recordPath.c_str());
+    if (NetResult emptied = partial.Restart(); !emptied.Ok()) return emptied;
+    return Attempt(job, partial);
+}
+
+NetResult CHttp::Attempt(const DownloadJob& job, CPartialFile& partial) {
     ResumePoint point;
     if (NetResult r = LoadResumePoint(partial, job, point); !r.Ok()) return r;
     Agreement agreed;
     NetResult result = Negotiate(job, job.WholeFile(point.offset), partial, point, agreed);
     if (result.Ok()) result = PrepareFile(job, agreed, partial, point);
-    if (!result.Ok()) return WithAnswer(result);
+    if (!result.Ok()) return NoteBusyHost(job, WithAnswer(result));
 
     const std::uint64_t start = point.offset;
+    Received got;
+    const bool maySplit = MaySplitNow(job, agreed, point);
+    if (agreed.action != ResumeAction::AlreadyComplete && (maySplit || !point.done.empty())) {
+        result = TransferRanges(job, maySplit, partial, point, got);
+        return WithAnswer(result).Gained(got.received);
+    }
+    // The digest covers the bytes already there once, then each block as it is written (a
+    // complete copy's was taken while agreeing).
+    if (!job.target.sha256.empty() && agreed.action != ResumeAction::AlreadyComplete)
+        if (result = partial.StartDigest(); !result.Ok()) return result;
     ByteExtent rest = job.WholeFile(start);
     if (agreed.action == ResumeAction::AlreadyComplete) rest.end = start;
-    Received got;
     result = Transfer(job, rest, partial, point.record, got);
     if (result.Ok()) result = Finish(job, partial, got, point.record);
     WithAnswer(result);

@@ -59,6 +59,10 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     CURL* easy = m_easy.get();
     curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, m_errorText);
+    // The session's other transfers hand this one its end through the multi handle.
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
+    // Parallel ranges of one file are separate TCP connections, never streams sharing one.
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     // Closing the window must not wait for a name lookup still running in libcurl's resolver
     // thread.
@@ -129,6 +133,20 @@ void CHttpFile::LimitTotalTime(long seconds) {
 }
 
 NetResult CHttpFile::SendRequest(const std::string& headers, const std::string& body) {
+    if (NetResult started = StartRequest(headers, body); !started.Ok()) return started;
+    while (!m_headersDone && !m_done) {
+        if (NetResult step = Perform(); !step.Ok()) return step;
+        if (m_headersDone || m_done) break;
+        if (m_session.StopFlag().load(std::memory_order_relaxed)) {
+            m_stopped = true;
+            return NetResult::Fail(NetFailure::Stopped, "the transfer was stopped");
+        }
+        if (NetResult waited = WaitForNetwork(); !waited.Ok()) return waited;
+    }
+    return AnswerResult();
+}
+
+NetResult CHttpFile::StartRequest(const std::string& headers, const std::string& body) {
     CURL* easy = m_easy.get();
     if (!easy) return NetResult::Fail(NetFailure::Transfer, "cannot create a transfer");
     NetResult added = AddRequestHeaders(headers);
@@ -145,15 +163,10 @@ NetResult CHttpFile::SendRequest(const std::string& headers, const std::string& 
     if (joined != CURLM_OK)
         return NetResult::Fail(NetFailure::Transfer, curl_multi_strerror(joined));
     m_inMulti = true;
-    while (!m_headersDone && !m_done) {
-        if (NetResult step = Perform(); !step.Ok()) return step;
-        if (m_headersDone || m_done) break;
-        if (m_session.StopFlag().load(std::memory_order_relaxed)) {
-            m_stopped = true;
-            return NetResult::Fail(NetFailure::Stopped, "the transfer was stopped");
-        }
-        if (NetResult waited = WaitForNetwork(); !waited.Ok()) return waited;
-    }
+    return {};
+}
+
+NetResult CHttpFile::AnswerResult() const {
     // A proxy that will not open a tunnel answers the CONNECT, not the request: its refusal is
     // an answer, named like the proxy's 407 to a plain request.
     if (!m_headersDone && ConnectStatusCode() == 407)
@@ -186,22 +199,12 @@ std::optional<std::string> CHttpFile::ResponseHeader(const char* name) const {
 NetResult CHttpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     if (size == 0 || !m_inMulti) return {};
-    m_dst = static_cast<char*>(buffer);
-    m_room = size;
-    m_got = 0;
-    TakeSpare();
+    LendBuffer(buffer, size);
     NetResult result;
     while (m_got == 0 && result.Ok()) {
         if (m_paused) {
-            // The block held back by libcurl arrives through OnWrite during this call.
-            m_paused = false;
-            CURLcode resumed = curl_easy_pause(m_easy.get(), CURLPAUSE_CONT);
-            if (resumed != CURLE_OK) {
-                m_result = resumed;
-                result = TransferError();
-                break;
-            }
-            if (m_got > 0) break;
+            result = Unpause();
+            if (!result.Ok() || m_got > 0) break;
         }
         if (m_done) {
             if (m_result != CURLE_OK) result = TransferError();
@@ -215,10 +218,51 @@ NetResult CHttpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
         }
         result = WaitForNetwork();
     }
-    got = m_got;
+    got = ReturnBuffer();
+    return result;
+}
+
+NetResult CHttpFile::ReadAvailable(void* buffer, std::size_t size, std::size_t& got) {
+    got = 0;
+    if (size == 0 || !m_inMulti) return {};
+    LendBuffer(buffer, size);
+    NetResult result;
+    if (m_got == 0 && m_paused) result = Unpause();
+    // One step of the session: this transfer's bytes come straight into buffer.
+    if (result.Ok() && m_got == 0 && !m_done && !m_paused) result = Perform();
+    if (result.Ok() && m_got == 0 && m_done && m_result != CURLE_OK) result = TransferError();
+    got = ReturnBuffer();
+    return result;
+}
+
+void CHttpFile::LendBuffer(void* buffer, std::size_t size) {
+    m_dst = static_cast<char*>(buffer);
+    m_room = size;
+    m_got = 0;
+    TakeSpare();
+}
+
+std::size_t CHttpFile::ReturnBuffer() {
     m_dst = nullptr;
     m_room = 0;
-    return result;
+    return m_got;
+}
+
+NetResult CHttpFile::Unpause() {
+    // The block held back by libcurl arrives through OnWrite during this call.
+    m_paused = false;
+    if (CURLcode resumed = curl_easy_pause(m_easy.get(), CURLPAUSE_CONT); resumed != CURLE_OK) {
+        m_result = resumed;
+        return TransferError();
+    }
+    return {};
+}
+
+NetResult CHttpFile::WaitForAny(CInternetSession& session, int milliseconds) {
+    CURLMcode waited = curl_multi_poll(session.Multi(), nullptr, 0, milliseconds, nullptr);
+    if (waited != CURLM_OK)
+        return NetResult::Fail(NetFailure::Transfer, curl_multi_strerror(waited));
+    return PerformAll(session);
 }
 
 void CHttpFile::Close() {
@@ -291,16 +335,23 @@ void CHttpFile::TakeSpare() {
 }
 
 NetResult CHttpFile::Perform() {
+    return PerformAll(m_session);
+}
+
+NetResult CHttpFile::PerformAll(CInternetSession& session) {
     int running = 0;
-    CURLMcode performed = curl_multi_perform(m_session.Multi(), &running);
+    CURLMcode performed = curl_multi_perform(session.Multi(), &running);
     if (performed != CURLM_OK)
         return NetResult::Fail(NetFailure::Transfer, curl_multi_strerror(performed));
+    // Each end goes to the request it belongs to, whichever request drove the session.
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(m_session.Multi(), &queued)) {
-        if (message->msg == CURLMSG_DONE && message->easy_handle == m_easy.get()) {
-            m_done = true;
-            m_result = message->data.result;
-        }
+    while (CURLMsg* message = curl_multi_info_read(session.Multi(), &queued)) {
+        if (message->msg != CURLMSG_DONE) continue;
+        CHttpFile* owner = nullptr;
+        curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &owner);
+        if (!owner) continue;
+        owner->m_done = true;
+        owner->m_result = message->data.result;
     }
     return {};
 }

@@ -42,6 +42,13 @@ class CHttpFile {
     // headers of the final response. Fails with Transfer when the transfer fails, Stopped when
     // the stop flag is raised meanwhile, and Connect when it ended without any response.
     NetResult SendRequest(const std::string& headers = {}, const std::string& body = {});
+    // The same without waiting: the request joins the session's transfers, which any request
+    // of the session drives (ReadAvailable, WaitForAny). Answered() or Ended() tells when the
+    // headers are in; AnswerResult() then says whether an answer came.
+    NetResult StartRequest(const std::string& headers = {}, const std::string& body = {});
+    bool Answered() const { return m_headersDone; }
+    bool Ended() const { return m_done; }
+    NetResult AnswerResult() const;
 
     long QueryInfoStatusCode() const;
     // Content-Length of the response, read as 64-bit; -1 when the response has none.
@@ -54,6 +61,12 @@ class CHttpFile {
     // Stopped() is true). Fails with Transfer once the bytes that arrived before a transfer
     // failure are handed out.
     NetResult Read(void* buffer, std::size_t size, std::size_t& got);
+    // The same without waiting for the network: what has arrived (0 when nothing has), after
+    // one step of the session. got is 0 and Ended() true at the end of the body.
+    NetResult ReadAvailable(void* buffer, std::size_t size, std::size_t& got);
+    // Waits until any transfer of session has something to do, at most milliseconds, then
+    // drives them all one step.
+    static NetResult WaitForAny(CInternetSession& session, int milliseconds);
     // Whether the whole body arrived and the transfer ended without an error.
     bool BodyComplete() const { return m_done && m_result == CURLE_OK; }
     bool Stopped() const { return m_stopped; }
@@ -71,7 +84,12 @@ class CHttpFile {
     static int OnProgress(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t);
     bool IsFinalResponse(long code);
     void TakeSpare();
+    // The caller's buffer for OnWrite, first filled from what was kept aside; then back.
+    void LendBuffer(void* buffer, std::size_t size);
+    std::size_t ReturnBuffer();
+    NetResult Unpause();
     NetResult Perform();
+    static NetResult PerformAll(CInternetSession& session);
     NetResult WaitForNetwork();
     NetResult TransferError() const;
 

@@ -32,6 +32,7 @@ enum class NetFailure {
     TooLarge,        // the body is longer than the caller allows; no more of it was read
     Contradicted,    // the answer claims another size than the signed one: not the file
     Insecure,        // an https server's certificate did not verify, or a redirect left https
+    FileChanged,     // the server's file changed while ranges of it ran: they were dropped
 };
 
 class [[nodiscard]] NetResult {

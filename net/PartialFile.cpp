@@ -97,6 +97,17 @@ NetResult CPartialFile::SyncWritten() const {
     return {};
 }
 
+NetResult CPartialFile::WriteAt(std::uint64_t offset, const char* data, std::size_t size) const {
+    for (std::size_t written = 0; written < size;) {
+        ssize_t n = ::pwrite(m_fd.get(), data + written, size - written,
+                             static_cast<off_t>(offset + written));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return FileError(n == 0 ? ENOSPC : errno);
+        written += static_cast<std::size_t>(n);
+    }
+    return {};
+}
+
 NetResult CPartialFile::ReadAt(std::uint64_t offset, std::size_t size, std::string& bytes) const {
     bytes.assign(size, '\0');
     std::size_t got = 0;

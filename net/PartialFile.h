@@ -46,6 +46,9 @@ class CPartialFile {
     // Waits until what was written (not what is held) is on the disk. Safe on another thread
     // while this one goes on writing: what was written before the call is covered.
     NetResult SyncWritten() const;
+    // Writes size bytes at offset, past whatever is held (ranges of a file write where their
+    // bytes belong, each through a buffer of its own). After a failure what was written stays.
+    NetResult WriteAt(std::uint64_t offset, const char* data, std::size_t size) const;
     // Reads size bytes from offset into bytes; fewer only at the file's end.
     NetResult ReadAt(std::uint64_t offset, std::size_t size, std::string& bytes) const;
     // From now on keeps the digest of the file: the bytes already in it, then every byte

@@ -101,7 +101,8 @@ AnswerJudgement JudgeRangeAnswer(const RangeAsk& ask, const RangeAnswer& answer,
         const std::uint64_t total =
             status == 206 && range ? ContentRangeTotal(*range).value_or(0) : 0;
         // The file there now has another size: not the partial's file.
-        if (total > 0 && ((context.knownSize && total != context.knownSize) || total < ask.offset))
+        if (ask.offset > 0 && total > 0 &&
+            ((context.knownSize && total != context.knownSize) || total < ask.offset))
             return {V::StartAgain, action};
         if (ask.overlap > 0) return {V::CompareOverlap, action};
     }

@@ -1,38 +1,14 @@
 #include "net/ResumeRecord.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <charconv>
-#include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <sstream>
 #include <string_view>
 
-#include "base/UniqueFd.h"
+#include "net/NoteText.h"
 #include "net/Sha256.h"
 
 namespace {
 constexpr char kMagic[] = "downloader-partial 1";
 constexpr std::size_t kMaxRecordBytes = 64 * 1024;
-constexpr std::size_t kMaxValueBytes = 4096;
-
-// Values go on one line each: nothing that would end or bend it.
-bool IsLineSafe(std::string_view text) {
-    if (text.empty() || text.size() > kMaxValueBytes) return false;
-    for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7F) return false;
-    return true;
-}
-
-std::optional<std::uint64_t> Number(std::string_view text) {
-    std::uint64_t value = 0;
-    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
 
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -71,13 +47,9 @@ std::string ResumeRecordPath(const std::string& filePath) {
 }
 
 std::optional<ResumeRecord> LoadResumeRecord(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text(kMaxRecordBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > kMaxRecordBytes) return std::nullopt;
-    std::istringstream lines(text);
+    const std::optional<std::string> text = LoadSmallText(path, kMaxRecordBytes);
+    if (!text) return std::nullopt;
+    std::istringstream lines(*text);
     std::string line;
     if (!std::getline(lines, line) || line != kMagic) return std::nullopt;
     ResumeRecord record;
@@ -90,19 +62,19 @@ std::optional<ResumeRecord> LoadResumeRecord(const std::string& path) {
             if (!IsSha256Hex(std::string(rest))) return std::nullopt;
             record.sha256 = rest;
         } else if (key == "size" || key == "synced") {
-            auto n = Number(rest);
+            auto n = NoteNumber(rest);
             if (!n) return std::nullopt;
             (key == "size" ? record.size : record.synced) = *n;
             sawSynced = sawSynced || key == "synced";
         } else if (key == "url") {
-            if (!IsLineSafe(rest)) return std::nullopt;
+            if (!IsNoteLineSafe(rest)) return std::nullopt;
             record.url = rest;
         } else if (key == "validator") {
             const std::string_view host = rest.substr(0, rest.find(' '));
             const std::string_view value =
                 host.size() < rest.size() ? rest.substr(host.size() + 1) : std::string_view{};
             const bool known = value.substr(0, 5) == "etag " || value.substr(0, 5) == "date ";
-            if (host.empty() || !known || !IsLineSafe(value)) return std::nullopt;
+            if (host.empty() || !known || !IsNoteLineSafe(value)) return std::nullopt;
             record.validators[std::string(host)] = value;
         } else if (!key.empty()) {
             return std::nullopt;
@@ -116,31 +88,13 @@ NetResult SaveResumeRecord(const std::string& path, const ResumeRecord& record) 
     std::string text = std::string(kMagic) + "\n";
     if (!record.sha256.empty()) text += "sha256 " + record.sha256 + "\n";
     if (record.size) text += "size " + std::to_string(record.size) + "\n";
-    if (IsLineSafe(record.url)) text += "url " + record.url + "\n";
+    if (IsNoteLineSafe(record.url)) text += "url " + record.url + "\n";
     text += "synced " + std::to_string(record.synced) + "\n";
     for (const auto& [host, value] : record.validators)
-        if (IsLineSafe(host) && host.find(' ') == std::string::npos && IsLineSafe(value))
+        if (IsNoteLineSafe(host) && host.find(' ') == std::string::npos && IsNoteLineSafe(value))
             text += "validator " + host + " " + value + "\n";
 
-    const std::string temporary = path + ".new";
-    auto failed = [&](int error) {
-        ::unlink(temporary.c_str());
-        return NetResult::Fail(NetFailure::FileError, path + ": " + std::strerror(error));
-    };
-    {
-        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (!fd) return failed(errno);
-        std::string_view left = text;
-        while (!left.empty()) {
-            ssize_t n = ::write(fd.get(), left.data(), left.size());
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return failed(n < 0 ? errno : ENOSPC);
-            left.remove_prefix(static_cast<std::size_t>(n));
-        }
-        if (::fdatasync(fd.get()) != 0) return failed(errno);
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) return failed(errno);
-    return {};
+    return SaveTextAtomically(path, text);
 }
 
 std::optional<std::string> ValidatorOf(const std::optional<std::string>& etag,
@@ -148,11 +102,12 @@ std::optional<std::string> ValidatorOf(const std::optional<std::string>& etag,
     // A weak ETag may stay the same while bytes change: it cannot vouch for a byte range.
     if (etag) {
         const std::string_view value = Trimmed(*etag);
-        if (value.substr(0, 2) != "W/" && IsLineSafe(value)) return "etag " + std::string(value);
+        if (value.substr(0, 2) != "W/" && IsNoteLineSafe(value))
+            return "etag " + std::string(value);
     }
     if (lastModified) {
         const std::string_view value = Trimmed(*lastModified);
-        if (IsLineSafe(value)) return "date " + std::string(value);
+        if (IsNoteLineSafe(value)) return "date " + std::string(value);
     }
     return std::nullopt;
 }

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "net/NetResult.h"
 
@@ -20,6 +21,7 @@ struct DownloadTarget {
     std::string mainUrl;     // the installer's own address (mirrors hold the same file)
     std::string sha256;      // 64 hex digits when the update information gives them, else empty
     std::uint64_t size = 0;  // the installer's size when known beforehand, else 0
+    std::vector<std::string> mirrors = {};  // further addresses of the same file
 };
 
 struct ResumeRecord {

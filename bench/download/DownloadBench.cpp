@@ -6,6 +6,7 @@
 //       VERIFY=1 ... (size and SHA-256 checked, as a signed program does)
 //       RATE_MIB=200 ... (the server sends at most 200 MiB/s)
 //       ROUNDS=7 ... (rounds per size, alternating clients; the median is reported)
+//       CONNECTIONS=1 ... fetch URL FILE (at most one connection: never split into ranges)
 //
 // The file is generated into a private temporary folder and removed afterwards. The server and
 // both clients run as separate processes of this program (or of curl), so that each client's
@@ -116,6 +117,8 @@ int Fetch(const std::string& url, const std::string& destination, const std::str
     {
         std::atomic<int> quit{0};
         CHttp http("download_bench", quit, "");
+        if (const char* connections = std::getenv("CONNECTIONS"))
+            http.SetRangeSettings({.maxConnections = std::max(1, std::atoi(connections))});
         CWindowSink sink(window.Handle());
         // NO_EVENTS=1 leaves the window out, to tell the events' share of the cost.
         result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : &sink, url, destination,

@@ -109,7 +109,10 @@ class DownloadThreadRun : public testing::Test {
     unsigned Run(CRecordingHost& host) {
         const UpdateEndpoints endpoints{"127.0.0.1:" + std::to_string(m_update->Port()),
                                         m_web->Url(kDefaultInstallerPath)};
-        return DownloadThread(&host, WorkerEnvironment{m_app.State(), endpoints, m_retry});
+        return DownloadThread(&host, WorkerEnvironment{.app = m_app.State(),
+                                                       .endpoints = endpoints,
+                                                       .retry = m_retry,
+                                                       .ranges = m_ranges});
     }
 
     std::string ReplyFor(const std::string& version, const std::string& sha256 = {}) const {
@@ -140,6 +143,7 @@ class DownloadThreadRun : public testing::Test {
     TestAppState m_app;
     // Pauses of 10, 20, 40, 80 and 160 ms instead of seconds.
     RetrySettings m_retry{.firstDelay = std::chrono::milliseconds(10)};
+    RangeSettings m_ranges;
     const std::string m_installer = PseudoRandomBytes(kSize);
     const std::string m_digest = DigestOf(m_installer);
     std::unique_ptr<LocalHttpServer> m_web;
@@ -178,7 +182,7 @@ TEST_F(DownloadThreadRun, FreshDownloadEndsWithTheVerifiedFileInPlace) {
     for (const std::string& seen : host.AppPathsSeen()) EXPECT_EQ(seen, InstallerPath());
 
     EXPECT_EQ(m_update->RequestCount(), 1u);
-    EXPECT_EQ(m_web->Ranges(), std::vector<std::string>{""});
+    EXPECT_EQ(m_web->Ranges(), std::vector<std::string>{"bytes=0-"});
 }
 
 TEST_F(DownloadThreadRun, RequestCarriesProductKeyAndChannelUnescaped) {
@@ -517,7 +521,13 @@ TEST_F(DownloadThreadRun, TheNetworkComingBackEndsTheWait) {
 
 TEST_F(DownloadThreadRun, AMeteredNetworkAsksOnceBeforeALargeDownload) {
     const std::string large = PseudoRandomBytes(11 * 1024 * 1024);
-    ServeInstaller(ServedFile{.content = large, .pieceBytes = 1024 * 1024});
+    // Ranges served slowly enough to split into, were it not metered.
+    ServeInstaller(ServedFile{.content = large,
+                              .pieceBytes = 1024 * 1024,
+                              .pauseBetweenPieces = std::chrono::milliseconds(20),
+                              .etag = "\"e\""});
+    m_ranges = {.splitAfter = std::chrono::milliseconds(10),
+                .worthSplitting = std::chrono::milliseconds(10)};
     ServeReply(ReplyFor("2.0"));
     CRecordingHost host{m_app.params};
     host.SetMetered(true, /*answer=*/false);
@@ -530,6 +540,7 @@ TEST_F(DownloadThreadRun, AMeteredNetworkAsksOnceBeforeALargeDownload) {
     // Retry on the same window goes ahead without asking again.
     EXPECT_EQ(Run(host), 1u);
     EXPECT_EQ(ReadFile(InstallerPath()), large);
+    EXPECT_EQ(RequestsTo(*m_web, kInstallerPath).size(), 2u);  // one connection: no ranges
     const auto events = host.Events();
     EXPECT_EQ(std::count_if(events.begin(), events.end(),
                             [](const std::string& e) { return e.rfind("ask ", 0) == 0; }),

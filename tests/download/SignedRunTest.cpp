@@ -92,8 +92,11 @@ class SignedRun : public testing::TestWithParam<SignedCase> {
         std::string served = kInstaller + c.servedSuffix;
         if (c.flipInstallerByte) served[100] ^= 1;
         m_web = std::make_unique<LocalHttpServer>([&](LocalHttpServer& owner, httplib::Server& s) {
-            const ServedFile spoiled{
-                .content = served, .chunked = c.chunked, .claimedLength = c.claimedLength};
+            // A body without a length tells no size in a Content-Range either.
+            const ServedFile spoiled{.content = served,
+                                     .honourRange = !c.chunked,
+                                     .chunked = c.chunked,
+                                     .claimedLength = c.claimedLength};
             ServeFile(owner, s, kInstallerPath, spoiled);
             ServeFile(owner, s, kDefaultInstallerPath, spoiled);
             ServeFile(owner, s, kMirrorPath, ServedFile{.content = kInstaller});

@@ -21,7 +21,7 @@ class FullRuns(E2ETestCase):
         self.assertEqual(update[0]["query"], {"type": "all", "detail": "1", "version": "velmora",
                                               "channel": "general"})
         (download,) = demo.installer_requests()
-        self.assertIsNone(download["range"], "a fresh download asks for the whole file")
+        self.assertEqual(download["range"], "bytes=0-", "a fresh download asks from its first byte")
         self.assertTrue(download["complete"])
 
     def test_hostile_advertisement_changes_nothing(self):
@@ -51,7 +51,9 @@ class FullRuns(E2ETestCase):
         self.assert_no_log()
         lines = nginx.access_lines()
         self.assertTrue(any("/tools/updateinfo.php" in line for line in lines), lines)
-        self.assertTrue(any("/download/myvelmora_setup.exe 200" in line for line in lines), lines)
+        # Asked for from its first byte: nginx answers with the whole file as a range.
+        self.assertTrue(any('/download/myvelmora_setup.exe 206' in line and '"bytes=0-"' in line
+                            for line in lines), lines)
 
     def test_killed_run_is_resumed_with_a_range_request_and_ends_intact(self):
         demo = self.start_demo(rate=1)
@@ -70,8 +72,8 @@ class FullRuns(E2ETestCase):
 
         self.assert_installed()
         (resumed,) = demo.installer_requests()
-        self.assertEqual(resumed["range"], f"bytes={kept}-" if kept else None)
-        self.assertEqual(resumed["status"], 206 if kept else 200)
+        self.assertEqual(resumed["range"], f"bytes={kept}-")
+        self.assertEqual(resumed["status"], 206)
         self.assertEqual(resumed["sent"], len(self.installer_bytes) - kept)
 
     def test_server_that_ignores_range_still_gives_an_intact_file(self):

@@ -1,0 +1,170 @@
+// The ranges of a download as a whole: the loop that steps them, opens the extra ones, makes
+// checkpoints, and settles the record and the extents note when it ends.
+
+#include "net/RangedTransfer.h"
+
+#include <algorithm>
+
+#include "net/InternetSession.h"
+#include "net/PartialFile.h"
+#include "net/SplitDecision.h"
+
+namespace {
+// While nothing moves, the ranges wait at most this long for the network (and the stop flag).
+constexpr int kWaitMilliseconds = 100;
+}  // namespace
+
+CRangedTransfer::CRangedTransfer(const Parts& parts, std::vector<RangeSource> sources,
+                                 std::vector<std::string> writers, CPieceTable& table)
+    : m_parts(parts),
+      m_sources(std::move(sources)),
+      m_writers(std::move(writers)),
+      m_table(table),
+      m_checkpoint(parts.partial, parts.job.recordPath, parts.job.extentsPath),
+      m_due(table.DoneBytes()),
+      m_present(table.DoneBytes()) {}
+
+CRangedTransfer::~CRangedTransfer() {
+    // Requests end before the session and the partial they write into.
+    for (auto& range : m_ranges) range->file.reset();
+}
+
+void CRangedTransfer::AddRange() {
+    auto range = std::make_unique<CRange>();
+    range->id = static_cast<int>(m_ranges.size());
+    range->buffer.reset(new char[kRangeBufferBytes]);
+    m_ranges.push_back(std::move(range));
+}
+
+void CRangedTransfer::AdoptFirst(std::unique_ptr<CHttpFile> file, std::uint64_t at, bool maySplit) {
+    m_maySplit = maySplit;
+    AddRange();
+    CRange& first = *m_ranges.front();
+    if (!file || !m_table.Claim(first.id, m_parts.settings.pieceBytes)) return;
+    first.file = std::move(file);
+    first.phase = CRange::Phase::Receiving;
+    first.at = at;
+    first.answerEnd = m_table.Size();
+    first.ask = {at, m_table.Size() - 1, m_parts.record.IfRangeFor(m_sources.front().host)};
+}
+
+NetResult CRangedTransfer::Run(Received& got) {
+    m_changed = false;
+    const auto& stop = m_parts.session.StopFlag();
+    while (stop.load(std::memory_order_relaxed) == 0 && m_fatal.Ok() && !m_changed &&
+           !m_table.Complete() && AnyLive()) {
+        if (Step()) continue;
+        if (NetResult waited = CHttpFile::WaitForAny(m_parts.session, kWaitMilliseconds);
+            !waited.Ok())
+            m_fatal = waited;
+    }
+    const NetResult settled = Settle(got);
+    if (!m_fatal.Ok()) return m_fatal;
+    if (m_changed) return NetResult::Fail(NetFailure::FileChanged, m_parts.job.url);
+    if (!settled.Ok()) return settled;
+    if (!m_table.Complete() && stop.load() == 0) return Ended();
+    return {};
+}
+
+bool CRangedTransfer::Step() {
+    bool moved = false;
+    for (std::size_t i = 0; i < m_ranges.size() && !m_changed; ++i)
+        moved = Service(*m_ranges[i]) || moved;
+    MaybeSplit();
+    if (m_due.Now(m_present))
+        if (NetResult r = Checkpoint(); !r.Ok()) m_fatal = r;
+    return moved;
+}
+
+void CRangedTransfer::MaybeSplit() {
+    if (!m_maySplit || m_splitDecided) return;
+    const auto elapsed = std::chrono::steady_clock::now() - m_start;
+    if (elapsed < m_parts.settings.splitAfter) return;
+    m_splitDecided = true;
+    if (!WorthSplitting(elapsed, m_received, m_table.Size() - m_present, m_parts.settings)) return;
+    while (m_ranges.size() < static_cast<std::size_t>(m_parts.settings.maxConnections)) AddRange();
+}
+
+NetResult CRangedTransfer::Checkpoint() {
+    for (auto& range : m_ranges)
+        if (NetResult written = WriteOut(*range); !written.Ok()) return written;
+    m_parts.record.synced = m_table.Prefix();
+    return m_checkpoint.Start(m_parts.record, NoteOfDone());
+}
+
+// Whatever ended the ranges, the record and the note say what is on the disk.
+NetResult CRangedTransfer::Settle(Received& got) {
+    NetResult result = m_checkpoint.Wait();
+    for (auto& range : m_ranges) {
+        if (NetResult written = WriteOut(*range); !written.Ok() && result.Ok()) result = written;
+        Drop(*range);
+    }
+    NetResult synced = m_parts.partial.SyncWritten();
+    if (synced.Ok()) {
+        m_parts.record.synced = m_table.Prefix();
+        // A whole file has no holes to note.
+        if (!m_table.Complete()) synced = SaveExtentsNote(m_parts.job.extentsPath, NoteOfDone());
+        if (synced.Ok()) synced = SaveResumeRecord(m_parts.job.recordPath, m_parts.record);
+    }
+    got.present = m_present;
+    got.received = m_received;
+    got.bodyEnded = m_table.Complete();
+    return result.Ok() ? synced : result;
+}
+
+ExtentsNote CRangedTransfer::NoteOfDone() const {
+    ExtentsNote note{m_parts.record.synced, {}};
+    for (const PieceSpan& span : m_table.DoneSpans())
+        note.done.push_back(
+            {span.start, span.end, m_writers.at(static_cast<std::size_t>(span.who))});
+    return note;
+}
+
+bool CRangedTransfer::AnyLive() const {
+    const bool canAsk = m_table.AnyFree() && PickSource().has_value();
+    return std::any_of(m_ranges.begin(), m_ranges.end(), [&](const auto& range) {
+        return range->phase != CRange::Phase::Idle || (!range->retired && canAsk);
+    });
+}
+
+// The usable address with the fewest connections that its host still allows more of.
+std::optional<int> CRangedTransfer::PickSource() const {
+    std::optional<int> best;
+    int bestLive = 0;
+    for (std::size_t i = 0; i < m_sources.size(); ++i) {
+        const RangeSource& source = m_sources[i];
+        const int live = LiveTo(source.host);
+        const auto limit = m_parts.hostLimits.try_emplace(source.host, m_parts.settings.maxPerHost);
+        if (!source.usable || live >= limit.first->second) continue;
+        if (!best || live < bestLive) {
+            best = static_cast<int>(i);
+            bestLive = live;
+        }
+    }
+    return best;
+}
+
+int CRangedTransfer::LiveTo(const std::string& host) const {
+    return static_cast<int>(std::count_if(m_ranges.begin(), m_ranges.end(), [&](const auto& r) {
+        return r->phase != CRange::Phase::Idle &&
+               m_sources[static_cast<std::size_t>(r->source)].host == host;
+    }));
+}
+
+NetResult CRangedTransfer::Ended() const {
+    if (!m_lastFailure.Ok()) return m_lastFailure;
+    return NetResult::Fail(NetFailure::Incomplete, m_parts.job.partialPath);
+}
+
+bool CRangedTransfer::RefetchFromFirstSource() {
+    if (m_table.ForgetAllBut(0) == 0) return false;
+    for (std::size_t i = 1; i < m_sources.size(); ++i) m_sources[i].usable = false;
+    m_present = m_table.DoneBytes();
+    m_due = CCheckpointDue(m_present);
+    if (m_parts.digest) m_parts.digest->Restart(m_table.Prefix());
+    for (auto& range : m_ranges) {
+        range->retired = false;
+        range->failuresInRow = 0;
+    }
+    return true;
+}
