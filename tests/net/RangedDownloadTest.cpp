@@ -144,13 +144,12 @@ TEST_P(EachRangeFault, EndsWithTheServersFileIntact) {
     // The window's one stream: the size once and first, progress that never goes back while
     // the file is the same, completion last.
     const auto all = events.Pump();
-    EXPECT_EQ(all.front(),
-              RecordedEvent(WM_UPDATE_FILESIZE, 0, static_cast<std::int64_t>(kFile.size())));
-    EXPECT_EQ(all.back(), RecordedEvent(WM_UPDATE_PROGRESS, 0, 100));
+    EXPECT_EQ(all.front(), WorkerEvent(UpdateFileSize{kFile.size()}));
+    EXPECT_EQ(all.back(), WorkerEvent(UpdateProgress{0, 100}));
     if (!fault.switchAfter) {
-        const auto progress = events.Of(WM_UPDATE_PROGRESS);
+        const auto progress = events.Of<UpdateProgress>();
         EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end() - 1,
-                                   [](auto& a, auto& b) { return a.wParam < b.wParam; }));
+                                   [](auto& a, auto& b) { return a.bytesDone < b.bytesDone; }));
     }
 }
 
