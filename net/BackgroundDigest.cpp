@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "net/StopAndJoin.h"
+
 CBackgroundDigest::CBackgroundDigest(std::size_t bufferBytes, std::size_t spare) {
     for (std::size_t i = 0; i < std::max<std::size_t>(spare, 1); ++i)
         m_free.emplace_back(new char[bufferBytes]);
@@ -10,12 +12,7 @@ CBackgroundDigest::CBackgroundDigest(std::size_t bufferBytes, std::size_t spare)
 }
 
 CBackgroundDigest::~CBackgroundDigest() {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_stop = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
+    StopAndJoin(m_lock, m_changed, m_stop, m_thread);
 }
 
 std::unique_ptr<char[]> CBackgroundDigest::Exchange(std::unique_ptr<char[]> filled,

@@ -20,18 +20,10 @@ std::optional<DoneExtent> ExtentOf(std::string_view line) {
     if (!start || !end || *start >= *end || !IsNoteLineSafe(writer)) return std::nullopt;
     return DoneExtent{*start, *end, std::string(writer)};
 }
-}  // namespace
 
-std::string ExtentsNotePath(const std::string& partialPath) {
-    return partialPath + ".extents";
-}
-
-std::optional<ExtentsNote> LoadExtentsNote(const std::string& path) {
-    const std::optional<std::string> text = LoadSmallText(path, kMaxNoteBytes);
-    if (!text) return std::nullopt;
-    std::istringstream lines(*text);
+// The note's lines after its first: the synced prefix it was written with, then its extents.
+std::optional<ExtentsNote> ExtentsIn(std::istringstream& lines) {
     std::string line;
-    if (!std::getline(lines, line) || line != kMagic) return std::nullopt;
     if (!std::getline(lines, line) || line.rfind("synced ", 0) != 0) return std::nullopt;
     const auto synced = NoteNumber(std::string_view(line).substr(7));
     if (!synced) return std::nullopt;
@@ -43,6 +35,16 @@ std::optional<ExtentsNote> LoadExtentsNote(const std::string& path) {
         note.done.push_back(*extent);
     }
     return note;
+}
+}  // namespace
+
+std::string ExtentsNotePath(const std::string& partialPath) {
+    return partialPath + ".extents";
+}
+
+std::optional<ExtentsNote> LoadExtentsNote(const std::string& path) {
+    std::optional<std::istringstream> text = NoteLinesAfter(path, kMaxNoteBytes, kMagic);
+    return text ? ExtentsIn(*text) : std::nullopt;
 }
 
 NetResult SaveExtentsNote(const std::string& path, const ExtentsNote& note) {

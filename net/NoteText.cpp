@@ -58,3 +58,13 @@ std::optional<std::uint64_t> NoteNumber(std::string_view text) {
     if (error != std::errc{} || end != text.data() + text.size()) return std::nullopt;
     return value;
 }
+
+std::optional<std::istringstream> NoteLinesAfter(const std::string& path, std::size_t maxBytes,
+                                                 std::string_view magic) {
+    const std::optional<std::string> text = LoadSmallText(path, maxBytes);
+    if (!text) return std::nullopt;
+    std::istringstream lines(*text);
+    std::string line;
+    if (!std::getline(lines, line) || line != magic) return std::nullopt;
+    return lines;
+}

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <string_view>
 
@@ -17,3 +18,6 @@ std::optional<std::string> LoadSmallText(const std::string& path, std::size_t ma
 bool IsNoteLineSafe(std::string_view text);
 // text as a decimal number, all of it.
 std::optional<std::uint64_t> NoteNumber(std::string_view text);
+// The lines of the note at path after its first, which must be magic; nothing otherwise.
+std::optional<std::istringstream> NoteLinesAfter(const std::string& path, std::size_t maxBytes,
+                                                 std::string_view magic);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "net/StopAndJoin.h"
+
 namespace {
 constexpr std::uint64_t kReadBytes = 1 << 20;
 }
@@ -11,12 +13,7 @@ CPrefixDigest::CPrefixDigest(const CPartialFile& partial) : m_partial(partial) {
 }
 
 CPrefixDigest::~CPrefixDigest() {
-    {
-        std::lock_guard<std::mutex> hold(m_lock);
-        m_stop = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
+    StopAndJoin(m_lock, m_changed, m_stop, m_thread);
 }
 
 void CPrefixDigest::Follow(std::uint64_t prefix) {

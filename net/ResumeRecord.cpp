@@ -47,11 +47,10 @@ std::string ResumeRecordPath(const std::string& filePath) {
 }
 
 std::optional<ResumeRecord> LoadResumeRecord(const std::string& path) {
-    const std::optional<std::string> text = LoadSmallText(path, kMaxRecordBytes);
-    if (!text) return std::nullopt;
-    std::istringstream lines(*text);
+    std::optional<std::istringstream> note = NoteLinesAfter(path, kMaxRecordBytes, kMagic);
+    if (!note) return std::nullopt;
+    std::istringstream& lines = *note;
     std::string line;
-    if (!std::getline(lines, line) || line != kMagic) return std::nullopt;
     ResumeRecord record;
     bool sawSynced = false;
     while (std::getline(lines, line)) {
