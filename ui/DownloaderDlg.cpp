@@ -10,6 +10,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/NoticeBox.h"
 #include "ui/PresentWindow.h"
+#include "ui/StartupTrace.h"
 #include "ui/WindowShape.h"
 
 namespace {
@@ -54,6 +55,9 @@ int CDownloaderDlg::DoModal() {
 }
 
 void CDownloaderDlg::Create() {
+    // The worker asks for the update information while the engine brings the page up, which
+    // takes longer; what it reports meanwhile is held for the page (CScriptBridge).
+    StartWorker();
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_signal_connect_swapped(m_window, "destroy",
                              G_CALLBACK(+[](CDownloaderDlg* self) { self->OnDestroy(); }), this);
@@ -67,6 +71,7 @@ void CDownloaderDlg::Create() {
     m_titleBarDrag = std::make_unique<CTitleBarDrag>(GTK_WINDOW(m_window), m_webHost->Widget());
     gtk_container_add(GTK_CONTAINER(m_window), m_webHost->Widget());
     OnInitDialog();
+    TraceNextDraw(m_window, "window drawn");
     gtk_widget_show_all(m_window);
 }
 
@@ -101,10 +106,6 @@ bool CDownloaderDlg::OnInitDialog() {
     gtk_window_set_title(GTK_WINDOW(m_window), kTitle);
 
     ApplyWindowShape(m_window, kWidth, kHeight);
-    // The first worker starts once the page is ready: calls made before that are lost, and
-    // the size, the version and above all the failure view with its Retry button are each
-    // reported only once, often sooner than the engine needs to bring the page up.
-    m_firstWorkerPending = true;
     return true;
 }
 
@@ -122,10 +123,12 @@ void CDownloaderDlg::EndDialog(int result) {
 }
 
 void CDownloaderDlg::OnPageReadyChanged(bool ready) {
+    if (ready && !m_advert) {  // the window's first page: the advertisement is not asked yet
+        TraceMoment("page ready");
+        TraceNextDraw(m_webHost->Widget(), "page painted");
+    }
     m_bridge->SetPageReady(ready);
-    if (!ready) return;
-    StartFirstWorker();
-    StartAdvert();
+    if (ready) StartAdvert();
 }
 
 void CDownloaderDlg::StartAdvert() {
@@ -140,16 +143,6 @@ void CDownloaderDlg::StartAdvert() {
         m_app.appName, [this](const std::string& fragment) {
             m_queue->Call([this, fragment] { InvokeScript("jsShowAd", {fragment}); });
         });
-}
-
-void CDownloaderDlg::OnPageLoadEnded() {
-    StartFirstWorker();
-}
-
-void CDownloaderDlg::StartFirstWorker() {
-    if (!m_firstWorkerPending) return;
-    m_firstWorkerPending = false;
-    StartWorker();
 }
 
 void CDownloaderDlg::InvokeScript(const std::string& name, const std::vector<std::string>& args) {

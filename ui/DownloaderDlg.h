@@ -89,8 +89,6 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     bool OnInitDialog();
     void OnDestroy();
     void OnPageReadyChanged(bool ready) override;
-    void OnPageLoadEnded() override;
-    void StartFirstWorker();
     void StartAdvert();
     void StartWorker();
 
@@ -108,7 +106,6 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     GtkWidget* m_window = nullptr;
     GMainLoop* m_loop = nullptr;
     bool m_ended = false;
-    bool m_firstWorkerPending = false;
     // The worker at work (0: none), so that a Retry while one still runs starts no second one.
     // Only the window thread reads or writes it.
     std::uint64_t m_busyWorker = 0;
