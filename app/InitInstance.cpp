@@ -5,8 +5,10 @@
 #include "platform/PresentRequest.h"
 #include "ui/DesktopSession.h"
 #include "ui/DownloaderDlg.h"
+#include "ui/StartupTrace.h"
 
 bool CDownloaderApp::InitInstance() {
+    TraceMoment("start-up began");
     std::string modulePath;
     BuildAppParams(*this, modulePath);
     if (FindRunningInstance(m_pszAppName)) {
@@ -15,11 +17,13 @@ bool CDownloaderApp::InitInstance() {
         return false;
     }
 
+    // The update information is asked for while the display and the window come up.
+    CDownloaderDlg dlg(State());
+    dlg.StartFirstWorker();
     if (!OpenDesktopSession()) {
         g_printerr("%s: cannot open a display\n", m_pszAppName.c_str());
-        return false;
+        return false;  // the window's end stops its worker
     }
-    CDownloaderDlg dlg(State());
     dlg.DoModal();
     return false;
 }

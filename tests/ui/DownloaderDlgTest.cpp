@@ -187,6 +187,28 @@ TEST_F(DownloaderDlgTest, OneWakeUpGoesToThePageAsOneBatch) {
               R"([["1","1.00"],["2","2.00"],["3","3.00"],["4","4.00"],["5","5.00"]])");
 }
 
+TEST_F(DownloaderDlgTest, OneScriptIsOnItsWayAtATimeAndLaterCallsJoinTheNext) {
+    Eval(
+        "window.order = []; window.jsRecord = function (x) { order.push(x); };"
+        "window.jsSlow = function (x) {"
+        "  for (var t = Date.now(); Date.now() - t < 1500;) {} order.push(x); }; 1");
+    // Turns of the main loop, in which the collected calls are sent when they can be.
+    const auto turn = [] {
+        for (int i = 0; i < 10; ++i) g_main_context_iteration(nullptr, FALSE);
+    };
+    const std::size_t batches = Dlg().Bridge()->BatchesSent();
+    Dlg().InvokeScript("jsSlow", {"0"});
+    turn();  // the page is busy with it for a while
+    for (int i = 1; i <= 3; ++i) {
+        Dlg().InvokeScript("jsRecord", {std::to_string(i)});
+        turn();
+    }
+    EXPECT_EQ(Dlg().Bridge()->BatchesSent(), batches + 1);
+    EXPECT_FALSE(Dlg().Bridge()->IsIdle());
+    EXPECT_EQ(Eval("order.join()"), "0,1,2,3");
+    EXPECT_EQ(Dlg().Bridge()->BatchesSent(), batches + 2);
+}
+
 TEST_F(DownloaderDlgTest, LongBacklogArrivesInSlicesWithEveryCallInOrder) {
     Eval(
         "window.calls = 0; window.outOfOrder = 0;"
