@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Runs one command and measures it with every process it starts.
 
-  measure.py [--timeout S] [--label NAME=COMM]... -- COMMAND [ARG]...
+  measure.py [--timeout S] [--samples FILE] [--label NAME=COMM]... -- COMMAND [ARG]...
+
+--samples writes every sample (time, pid, name, VmRSS, VmHWM, CPU seconds) to FILE.
 
 Prints one line of key=value pairs on stdout:
   start, exit, end  epoch seconds: just before the start, when the command itself ended, and
@@ -129,7 +131,7 @@ def read_cpu(pid):
 
 
 def read_status(pid):
-    """(command name, VmHWM KiB) of a live process, or None."""
+    """(command name, VmHWM KiB, VmRSS KiB) of a live process, or None."""
     try:
         with open(f"/proc/{pid}/status", encoding="utf-8", errors="replace") as status:
             name, hwm = None, None
@@ -138,8 +140,9 @@ def read_status(pid):
                     name = line.split(None, 1)[1].strip()
                 elif line.startswith("VmHWM:"):
                     hwm = int(line.split()[1])
-                    break
-            return (name, hwm) if name and hwm is not None else None
+                elif line.startswith("VmRSS:"):
+                    return (name, hwm, int(line.split()[1])) if name and hwm is not None else None
+            return None
     except (OSError, ValueError, IndexError):
         return None
 
@@ -147,8 +150,9 @@ def read_status(pid):
 class Watch:
     """Peak VmHWM per process, sampled until stopped."""
 
-    def __init__(self, leaf):
+    def __init__(self, leaf, log=None):
         self.leaf = leaf
+        self.log = log
         self.peaks = {}  # pid -> (name, KiB)
         self.cpu = {}  # pid -> CPU seconds, last seen
         self.stopped = threading.Event()
@@ -162,6 +166,10 @@ class Watch:
             if not seen:
                 continue
             used = read_cpu(pid)
+            if self.log:
+                self.log.write(f"{time.time():.3f} {pid} {seen[0]} rss {seen[2]} hwm {seen[1]} "
+                               f"cpu {used}\n")
+            seen = seen[:2]
             with self.lock:
                 if used is not None:
                     self.cpu[pid] = max(used, self.cpu.get(pid, 0))
@@ -173,6 +181,12 @@ class Watch:
         while not self.stopped.is_set():
             self.sample()
             self.stopped.wait(SAMPLE_SECONDS)
+
+    def named(self, pid, name):
+        """A process about to be reaped, by its name, in case no sample saw it."""
+        with self.lock:
+            if name and pid not in self.peaks:
+                self.peaks[pid] = (name, 0)
 
     def reaped(self, pid, maxrss_kib, cpu_seconds, had_children):
         """A process reaped here: the kernel's figures count when they are its own alone."""
@@ -192,12 +206,14 @@ def comm_of(pid):
 
 
 def main(argv):
-    timeout, labels, command = None, [], []
+    timeout, labels, command, samples = None, [], [], None
     args = list(argv)
     while args:
         arg = args.pop(0)
         if arg == "--timeout":
             timeout = float(args.pop(0))
+        elif arg == "--samples":
+            samples = open(args.pop(0), "w", encoding="utf-8")
         elif arg == "--label":
             name, comm = args.pop(0).split("=", 1)
             labels.append((name, comm))
@@ -214,7 +230,7 @@ def main(argv):
     libc = ctypes.CDLL(None, use_errno=True)
     libc.prctl(PR_SET_CHILD_SUBREAPER, 1, 0, 0, 0)
     leaf = make_leaf()
-    watch = Watch(leaf)
+    watch = Watch(leaf, samples)
 
     def enter_leaf():
         # Runs in the child before exec; a leaf it cannot enter counts nothing (see below).
@@ -239,7 +255,12 @@ def main(argv):
         # Reap whatever ends: the command, then the processes it left behind (ours as their
         # subreaper). Past the deadline or the grace after the command, the rest are killed.
         try:
-            pid, wait_status, usage = os.wait4(-1, os.WNOHANG)
+            # A process that has ended is looked at before it is reaped: its name is still
+            # there, so its figures count even when no sample caught it alive.
+            ended = os.waitid(os.P_ALL, 0, os.WEXITED | os.WNOHANG | os.WNOWAIT)
+            if ended:
+                watch.named(ended.si_pid, comm_of(ended.si_pid))
+            pid, wait_status, usage = os.wait4(ended.si_pid if ended else -1, os.WNOHANG)
         except ChildProcessError:
             break
         if pid == 0:
