@@ -17,8 +17,7 @@ Prints one line of key=value pairs on stdout:
   cpu_wait4         the wait4 sum, beside the leaf's figure as a check
   lower_bound       1 when a process had to be killed at the timeout, so the run is not whole
   rss_NAME          peak resident set (KiB) of the processes whose command name starts with
-                    COMM, per --label; the largest VmHWM seen every 20 ms, or the kernel's
-                    maxrss when the process is reaped here without children of its own
+                    COMM, per --label: the largest VmHWM seen every 20 ms
   cpu_NAME          CPU seconds of those processes: exact when reaped here without children
                     of their own, otherwise as last seen every 20 ms (a little low)
 
@@ -188,12 +187,12 @@ class Watch:
             if name and pid not in self.peaks:
                 self.peaks[pid] = (name, 0)
 
-    def reaped(self, pid, maxrss_kib, cpu_seconds, had_children):
-        """A process reaped here: the kernel's figures count when they are its own alone."""
+    def reaped(self, pid, cpu_seconds, had_children):
+        """A process reaped here: its CPU time counts when it is its own alone. (Its maxrss
+        does not: for a process that a large one forked and then exec'd, the kernel keeps the
+        resident set of the forked copy as the maximum.)"""
         with self.lock:
-            old = self.peaks.get(pid)
-            if old and not had_children:
-                self.peaks[pid] = (old[0], max(old[1], maxrss_kib))
+            if pid in self.peaks and not had_children:
                 self.cpu[pid] = max(self.cpu.get(pid, 0), cpu_seconds)
 
 
@@ -274,7 +273,7 @@ def main(argv):
         # The kernel counts the reaped process's own reaped children too.
         user += usage.ru_utime
         system += usage.ru_stime
-        watch.reaped(pid, usage.ru_maxrss, usage.ru_utime + usage.ru_stime, pid == child.pid)
+        watch.reaped(pid, usage.ru_utime + usage.ru_stime, pid == child.pid)
         if pid == child.pid:
             exited = time.time()
             status = os.waitstatus_to_exitcode(wait_status)
