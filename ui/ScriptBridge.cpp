@@ -36,7 +36,10 @@ void CScriptBridge::InvokeScript(const std::string& name, const std::vector<std:
     }
     // A long backlog (a fast local transfer, or the calls held for a page still loading) goes
     // in slices, so that neither side ever holds one enormous script.
-    if (m_batches.empty() || m_batches.back().Bytes() >= kMaxBatchBytes) m_batches.emplace_back();
+    if (m_batches.empty() || m_batches.back().Bytes() >= kMaxBatchBytes) {
+        if (!m_batches.empty()) m_batches.back().Close();
+        m_batches.emplace_back();
+    }
     CScriptBatch& batch = m_batches.back();
     const std::size_t before = batch.Bytes();
     if (!batch.Add(name, args)) return;

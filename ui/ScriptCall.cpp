@@ -107,7 +107,7 @@ unsigned CScriptBatch::IndexOf(std::string_view text) {
 }
 
 bool CScriptBatch::Add(std::string_view name, const std::vector<std::string>& args) {
-    if (!IsScriptIdentifier(name)) return false;
+    if (m_closed || !IsScriptIdentifier(name)) return false;
     if (!m_indexes.empty()) m_indexes += ',';
     m_indexes += std::to_string(IndexOf(name));
     m_indexes += ',';
@@ -118,6 +118,11 @@ bool CScriptBatch::Add(std::string_view name, const std::vector<std::string>& ar
     }
     ++m_calls;
     return true;
+}
+
+void CScriptBatch::Close() {
+    m_closed = true;
+    std::unordered_map<std::string, unsigned>().swap(m_index);
 }
 
 std::string CScriptBatch::Script() const {

@@ -30,8 +30,12 @@ bool IsScriptIdentifier(std::string_view name);
 
 class CScriptBatch {
   public:
-    // Adds the call name(args...). False, and nothing added, when name is not an identifier.
+    // Adds the call name(args...). False, and nothing added, when name is not an identifier
+    // or the batch is closed.
     bool Add(std::string_view name, const std::vector<std::string>& args);
+    // Takes no more calls, and lets go of what it needed only to add them: a batch that waits
+    // for its page keeps just its script's text.
+    void Close();
 
     std::size_t Calls() const { return m_calls; }
     // The size of the script so far, near enough.
@@ -46,4 +50,5 @@ class CScriptBatch {
     std::string m_indexes;  // numbers, comma-separated
     std::unordered_map<std::string, unsigned> m_index;
     std::size_t m_calls = 0;
+    bool m_closed = false;
 };

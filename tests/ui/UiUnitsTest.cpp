@@ -36,6 +36,8 @@ TEST(ScriptCall, BatchesCallsAsDataWithEachTextOnce) {
     EXPECT_TRUE(batch.Add("f", {}));
     EXPECT_TRUE(batch.Add("jsUpdateProgress", {"42", "42"}));
     EXPECT_TRUE(batch.Add("jsShowDownFail", {"<b>\"x\"</b>", "", "f"}));
+    batch.Close();
+    EXPECT_FALSE(batch.Add("f", {}));
     EXPECT_EQ(batch.Calls(), 4u);
     EXPECT_EQ(batch.Script(),
               R"(__velmoraRunCalls([["jsUpdateProgress","42","1.50","f","jsShowDownFail",)"
