@@ -79,7 +79,9 @@ def program_figures(runs):
     shown = sum(1 for run in runs if number(run.get("ready")) is not None
                 and number(run.get("launch")) is not None
                 and number(run["ready"]) < number(run["launch"]))
-    figures["shown"] = f"{shown} of {len(runs)}"
+    traced = any(number(run.get(key)) is not None for run in runs
+                 for key in ("began", "drawn", "ready", "painted"))
+    figures["shown"] = f"{shown} of {len(runs)}" if traced else "?"
     return figures
 
 
