@@ -6,8 +6,10 @@
 #include "platform/StateFolder.h"
 #include "ui/DesktopSession.h"
 #include "ui/DownloaderDlg.h"
+#include "ui/StartupTrace.h"
 
 bool CDownloaderApp::InitInstance() {
+    TraceMoment("start-up began");
     std::string modulePath;
     BuildAppParams(*this, modulePath);
     if (FindRunningInstance(m_pszAppName)) {
@@ -17,12 +19,14 @@ bool CDownloaderApp::InitInstance() {
     }
     m_stateFolder = GetUserStateFolder(m_pszAppName);
 
+    // The update information is asked for while the display and the window come up.
+    CDownloaderDlg dlg(State());
+    dlg.StartFirstWorker();
     if (!OpenDesktopSession()) {
         g_printerr("%s: cannot open a display\n", m_pszAppName.c_str());
         m_nExitCode = 1;
-        return false;
+        return false;  // the window's end stops its worker
     }
-    CDownloaderDlg dlg(State());
     dlg.DoModal();
     return false;
 }

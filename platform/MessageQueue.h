@@ -69,6 +69,23 @@ class CMessageQueue : public std::enable_shared_from_this<CMessageQueue<Message>
         return pending->done;
     }
 
+    // Handles, on the window thread, the messages queued now, in order, up to the first Call()
+    // (a modal box, which waits with everything after it for the loop): for a window that is
+    // still being built and cannot run its loop yet, so that its workers need not wait.
+    void HandleQueuedMessages() {
+        if (!m_waker->OnContextThread()) return;
+        for (;;) {
+            Item item;
+            {
+                std::lock_guard lock(m_mutex);
+                if (m_closed || m_items.empty() || !m_items.front().message) return;
+                item = std::move(m_items.front());
+                m_items.pop_front();
+            }
+            Handle(item);
+        }
+    }
+
     // The window is gone: pending posts are dropped and waiting senders are released.
     void Close() {
         std::lock_guard lock(m_mutex);
@@ -127,17 +144,21 @@ class CMessageQueue : public std::enable_shared_from_this<CMessageQueue<Message>
                 item = std::move(m_items.front());
                 m_items.pop_front();
             }
-            LRESULT result = 0;
-            if (item.message)
-                result = m_handler(*item.message);
-            else
-                item.call();
-            if (item.pending) {
-                std::lock_guard lock(m_mutex);
-                item.pending->done = true;
-                item.pending->result = result;
-                m_handled.notify_all();
-            }
+            Handle(item);
+        }
+    }
+
+    void Handle(Item& item) {
+        LRESULT result = 0;
+        if (item.message)
+            result = m_handler(*item.message);
+        else
+            item.call();
+        if (item.pending) {
+            std::lock_guard lock(m_mutex);
+            item.pending->done = true;
+            item.pending->result = result;
+            m_handled.notify_all();
         }
     }
 

@@ -10,6 +10,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/NoticeBox.h"
 #include "ui/PresentWindow.h"
+#include "ui/StartupTrace.h"
 #include "ui/WindowShape.h"
 
 namespace {
@@ -28,9 +29,12 @@ CDownloaderDlg::CDownloaderDlg(AppState app, WorkerProc worker)
     : m_app(std::move(app)),
       m_workerProc(std::move(worker)),
       m_queue(CWorkerEventQueue::Create(
-          nullptr, [this](const WorkerEvent& event) { return WindowProc(event); })) {}
+          nullptr, [this](const WorkerEvent& event) { return WindowProc(event); })),
+      m_bridge(std::make_unique<CScriptBridge>()) {}
 
 CDownloaderDlg::~CDownloaderDlg() {
+    // A window that goes without its loop having run (no display) stops its workers too.
+    m_app.quit.store(1);
     m_advert.reset();
     m_queue->Close();
     if (m_window) gtk_widget_destroy(m_window);
@@ -39,6 +43,9 @@ CDownloaderDlg::~CDownloaderDlg() {
 }
 
 int CDownloaderDlg::DoModal() {
+    // The window thread owns the main context from here on, so that the window can handle
+    // its workers' messages while it is still being built.
+    g_main_context_acquire(nullptr);
     Create();
     m_loop = g_main_loop_new(nullptr, FALSE);
     if (!m_ended) g_main_loop_run(m_loop);
@@ -50,10 +57,27 @@ int CDownloaderDlg::DoModal() {
     m_queue->Close();
     if (m_window) gtk_widget_destroy(m_window);
     m_workers.JoinAll();
+    g_main_context_release(nullptr);
     return m_result;
 }
 
+void CDownloaderDlg::StartFirstWorker() {
+    if (m_lastWorker != 0) return;
+    TraceMoment("first worker started");
+    StartWorker();
+}
+
+void CDownloaderDlg::HandleEarlyMessages() {
+    m_queue->HandleQueuedMessages();
+}
+
 void CDownloaderDlg::Create() {
+    // The worker asks for the update information while the engine brings the page up, which
+    // takes longer. Building the window takes a while too: the messages the worker sends
+    // meanwhile (the update detail, which it waits on) are handled between its steps, and
+    // what they show is held for the page (CScriptBridge).
+    StartFirstWorker();
+    HandleEarlyMessages();
     m_window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     g_signal_connect_swapped(m_window, "destroy",
                              G_CALLBACK(+[](CDownloaderDlg* self) { self->OnDestroy(); }), this);
@@ -63,10 +87,13 @@ void CDownloaderDlg::Create() {
     // The host sets up window.external before any page loads, so that the page has it from
     // its first script on.
     m_webHost = std::make_unique<CWebHost>(static_cast<CWebHostSite&>(*this));
-    m_bridge = std::make_unique<CScriptBridge>(m_webHost->View());
+    HandleEarlyMessages();
+    m_bridge->SetView(m_webHost->View());
     m_titleBarDrag = std::make_unique<CTitleBarDrag>(GTK_WINDOW(m_window), m_webHost->Widget());
     gtk_container_add(GTK_CONTAINER(m_window), m_webHost->Widget());
     OnInitDialog();
+    HandleEarlyMessages();
+    TraceNextDraw(m_window, "window drawn");
     gtk_widget_show_all(m_window);
 }
 
@@ -101,10 +128,6 @@ bool CDownloaderDlg::OnInitDialog() {
     gtk_window_set_title(GTK_WINDOW(m_window), kTitle);
 
     ApplyWindowShape(m_window, kWidth, kHeight);
-    // The first worker starts once the page is ready: calls made before that are lost, and
-    // the size, the version and above all the failure view with its Retry button are each
-    // reported only once, often sooner than the engine needs to bring the page up.
-    m_firstWorkerPending = true;
     return true;
 }
 
@@ -122,10 +145,12 @@ void CDownloaderDlg::EndDialog(int result) {
 }
 
 void CDownloaderDlg::OnPageReadyChanged(bool ready) {
+    if (ready && !m_advert) {  // the window's first page: the advertisement is not asked yet
+        TraceMoment("page ready");
+        TraceNextDraw(m_webHost->Widget(), "page painted");
+    }
     m_bridge->SetPageReady(ready);
-    if (!ready) return;
-    StartFirstWorker();
-    StartAdvert();
+    if (ready) StartAdvert();
 }
 
 void CDownloaderDlg::StartAdvert() {
@@ -142,18 +167,8 @@ void CDownloaderDlg::StartAdvert() {
         });
 }
 
-void CDownloaderDlg::OnPageLoadEnded() {
-    StartFirstWorker();
-}
-
-void CDownloaderDlg::StartFirstWorker() {
-    if (!m_firstWorkerPending) return;
-    m_firstWorkerPending = false;
-    StartWorker();
-}
-
 void CDownloaderDlg::InvokeScript(const std::string& name, const std::vector<std::string>& args) {
-    if (m_bridge) m_bridge->InvokeScript(name, args);
+    m_bridge->InvokeScript(name, args);
 }
 
 void CDownloaderDlg::OnSysCommand(unsigned nID) {

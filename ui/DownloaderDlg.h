@@ -53,8 +53,11 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     // quit flag and joins every worker. Returns IDCANCEL.
     int DoModal();
     // Creates, initialises and shows the window without running the loop (DoModal's first
-    // half; the caller iterates the main context).
+    // half; the caller owns and iterates the main context).
     void Create();
+    // Starts the first worker, unless it has started: Create() does, or the caller before
+    // the display is open, so that the update information is asked for meanwhile.
+    void StartFirstWorker();
     // Ends the dialog: the main loop returns.
     void EndDialog(int result);
     bool IsEnded() const { return m_ended; }
@@ -80,7 +83,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
 
     GtkWidget* Widget() const { return m_window; }
     WebKitWebView* WebView() const { return m_webHost ? m_webHost->View() : nullptr; }
-    bool IsPageReady() const { return m_bridge && m_bridge->IsPageReady(); }
+    bool IsPageReady() const { return m_bridge->IsPageReady(); }
     const CScriptBridge* Bridge() const { return m_bridge.get(); }
     std::size_t WorkersStarted() const { return m_workers.Started(); }
 
@@ -89,8 +92,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     bool OnInitDialog();
     void OnDestroy();
     void OnPageReadyChanged(bool ready) override;
-    void OnPageLoadEnded() override;
-    void StartFirstWorker();
+    void HandleEarlyMessages();
     void StartAdvert();
     void StartWorker();
 
@@ -108,7 +110,6 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     GtkWidget* m_window = nullptr;
     GMainLoop* m_loop = nullptr;
     bool m_ended = false;
-    bool m_firstWorkerPending = false;
     // The worker at work (0: none), so that a Retry while one still runs starts no second one.
     // Only the window thread reads or writes it.
     std::uint64_t m_busyWorker = 0;

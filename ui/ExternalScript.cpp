@@ -1,7 +1,11 @@
 #include "ui/ExternalScript.h"
 
+#include <string>
+
+#include "ui/ScriptCall.h"
+
 const char* ExternalScriptSource() {
-    return R"JS((function () {
+    static const std::string source = std::string(R"JS((function () {
   'use strict';
   function post(handler, value) {
     var handlers = window.webkit && window.webkit.messageHandlers;
@@ -25,6 +29,38 @@ const char* ExternalScriptSource() {
     _velmora_Retry: function () { post('velmoraRetry', 0); }
   };
   document.addEventListener('DOMContentLoaded', function () { post('velmoraPageReady', 0); });
+
+  // The window's calls of page functions, a batch at a time: the batch's texts, and each
+  // call as the index of its name, the number of its arguments and their indexes. Each call
+  // runs on its own, in order, as if the page had written
+  //   if (typeof name === 'function') { try { name(args...); } catch (e) {} }
+  var apply = Reflect.apply;
+  function runCalls(batch) {
+    var texts = batch[0];
+    var calls = batch[1];
+    for (var i = 0; i < calls.length;) {
+      var f = window[texts[calls[i]]];
+      var count = calls[i + 1];
+      var first = i + 2;
+      i = first + count;
+      if (typeof f !== 'function') continue;
+      try {
+        // The usual one and two arguments go without an array of their own.
+        if (count === 1) {
+          f(texts[calls[first]]);
+        } else if (count === 2) {
+          f(texts[calls[first]], texts[calls[first + 1]]);
+        } else {
+          var args = [];
+          for (var k = first; k < i; k++) args.push(texts[calls[k]]);
+          apply(f, undefined, args);
+        }
+      } catch (e) {
+      }
+    }
+  }
+  Object.defineProperty(window, ')JS") +
+                                      kCallRunner + R"JS(', { value: runCalls });
   try {
     Object.defineProperty(window, 'external', { value: external, configurable: true });
   } catch (e) {
@@ -32,4 +68,5 @@ const char* ExternalScriptSource() {
   }
 })();
 )JS";
+    return source.c_str();
 }

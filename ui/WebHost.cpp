@@ -177,7 +177,6 @@ void CWebHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer sel
         host->SetPageReady(false);
     } else if (event == WEBKIT_LOAD_FINISHED) {
         if (!host->m_loadFailed) host->SetPageReady(true);
-        host->m_site.OnPageLoadEnded();
     }
 }
 

@@ -21,8 +21,6 @@ class CWebHostSite {
     // DOMContentLoaded, or when the load finishes if that comes first), or the page is gone
     // (false: a new load began or its process ended).
     virtual void OnPageReadyChanged(bool ready) = 0;
-    // A load has finished, whether the page came up or not.
-    virtual void OnPageLoadEnded() = 0;
     // A command of the window menu was chosen.
     virtual void OnSysCommand(unsigned nID) = 0;
 };

@@ -2,8 +2,12 @@
 
 #include <unistd.h>
 
+#include <dirent.h>
+#include <sys/resource.h>
+
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "ui/GObjectPtr.h"
 
@@ -50,4 +54,57 @@ long ResidentKiB() {
 
 double SecondsSince(BenchClock::time_point start) {
     return std::chrono::duration<double>(BenchClock::now() - start).count();
+}
+
+double ProcessCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+namespace {
+
+// Children of every thread of this process.
+std::vector<long> ChildPids() {
+    std::vector<long> pids;
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks) return pids;
+    while (dirent* task = readdir(tasks)) {
+        if (task->d_name[0] == '.') continue;
+        std::ifstream children(std::string("/proc/self/task/") + task->d_name + "/children");
+        for (long pid = 0; children >> pid;) pids.push_back(pid);
+    }
+    closedir(tasks);
+    return pids;
+}
+
+long StatusKiB(const std::string& status, const std::string& key) {
+    const std::size_t at = status.find("\n" + key + ":");
+    return at == std::string::npos ? 0 : std::atol(status.c_str() + at + key.size() + 2);
+}
+
+}  // namespace
+
+ChildFigures WebProcessFigures() {
+    ChildFigures figures;
+    for (long pid : ChildPids()) {
+        const std::string proc = "/proc/" + std::to_string(pid);
+        std::stringstream status;
+        status << std::ifstream(proc + "/status").rdbuf();
+        if (status.str().rfind("Name:\tWebKitWebProces", 0) != 0) continue;
+        std::ifstream statFile(proc + "/stat");
+        std::string stat((std::istreambuf_iterator<char>(statFile)), {});
+        std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+        std::string field;
+        long user = 0, system = 0;
+        for (int i = 3; i <= 15 && fields >> field; ++i) {
+            if (i == 14) user = std::atol(field.c_str());
+            if (i == 15) system = std::atol(field.c_str());
+        }
+        figures.cpuSeconds += static_cast<double>(user + system) / sysconf(_SC_CLK_TCK);
+        figures.residentKiB += StatusKiB(status.str(), "VmRSS");
+        figures.peakKiB += StatusKiB(status.str(), "VmHWM");
+    }
+    return figures;
 }

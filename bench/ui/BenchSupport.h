@@ -15,4 +15,16 @@ bool PumpUntil(const std::function<bool()>& condition, std::chrono::milliseconds
 std::string EvalInPage(WebKitWebView* view, const std::string& script);
 // Resident memory of this process in KiB.
 long ResidentKiB();
+
+// CPU time (user + system) of this process so far, all its threads.
+double ProcessCpuSeconds();
+
+// What the page's engine process (a child of this one) has used so far; zeros when there is
+// none.
+struct ChildFigures {
+    double cpuSeconds = 0;  // user + system
+    long residentKiB = 0;   // VmRSS
+    long peakKiB = 0;       // VmHWM
+};
+ChildFigures WebProcessFigures();
 double SecondsSince(BenchClock::time_point start);

@@ -39,6 +39,8 @@ void RunRound(CDownloaderDlg& dlg, bool callThrough) {
     EvalInPage(view, CounterScript(callThrough));
     const std::size_t batchesBefore = dlg.Bridge()->BatchesSent();
     const long residentBefore = ResidentKiB();
+    const ChildFigures webBefore = WebProcessFigures();
+    const double cpuBefore = ProcessCpuSeconds();
     long residentPeak = residentBefore;
 
     const auto start = BenchClock::now();
@@ -55,12 +57,15 @@ void RunRound(CDownloaderDlg& dlg, bool callThrough) {
     const double seconds = SecondsSince(start);
     worker.join();
     const long outOfOrder = std::atol(EvalInPage(view, "outOfOrder").c_str());
+    const ChildFigures web = WebProcessFigures();
     std::printf(
         "%-26s calls %ld/%ld  out of order %ld  %.3f s  %.0f calls/s  batches %zu  "
-        "RSS KiB before %ld peak %ld after %ld\n",
+        "RSS KiB before %ld peak %ld after %ld  CPU s: this process %.2f, web process %.2f  "
+        "web process RSS KiB %ld peak %ld (before %ld)\n",
         callThrough ? "page's jsUpdateProgress:" : "counting function:", calls, kEvents, outOfOrder,
         seconds, calls / seconds, dlg.Bridge()->BatchesSent() - batchesBefore, residentBefore,
-        residentPeak, ResidentKiB());
+        residentPeak, ResidentKiB(), ProcessCpuSeconds() - cpuBefore,
+        web.cpuSeconds - webBefore.cpuSeconds, web.residentKiB, web.peakKiB, webBefore.peakKiB);
 }
 
 }  // namespace

@@ -37,12 +37,64 @@ function jsShowDetail(str) {
     $("#version").text("V" + detail.version);
 }
 
+// The figures change with every received block, thousands of times a second on a fast link,
+// so the functions the window calls for them write only what changes, and write plain text
+// straight into the element's text instead of having it parsed as markup: the page ends up as
+// it would after jQuery's .html() or .css() with the same value.
+
+// Per element id: the value its text was last made from here, and that text.
+var figures = {};
+
+// Sets the content of the element with the given id to prefix + value + suffix, as
+// $("#" + id).html(prefix + value + suffix) does.
+function setFigure(id, prefix, value, suffix) {
+    var element = document.getElementById(id);
+    var only = element && element.firstChild;
+    var plain = only && only === element.lastChild && only.nodeType === 3;
+    var last = figures[id];
+    if (plain && last && last.value === value && only.data === last.text) {
+        return;  // the same text again
+    }
+    var text = prefix + value + suffix;
+    // Markup, entities, carriage returns and NULs mean something else to the HTML parser.
+    if (!plain || /[<&\r\0]/.test(text)) {
+        if (text !== "" || (element && element.firstChild)) {
+            $("#" + id).html(text);
+        }
+    } else if (text === "") {
+        element.removeChild(only);  // what .html("") leaves: no child at all
+    } else if (only.data !== text) {
+        only.data = text;
+    }
+    if (!last) {
+        last = figures[id] = {};
+    }
+    last.value = value;
+    last.text = text;
+}
+
+// The percentage the bar's width was last set from here, forgotten whenever its style is
+// written (by anyone, this function included) once the script that wrote it has run.
+var barProgress = null;
+var barWatched = null;
+
 // The percentage the progress bar last told assistive technology; the bar is updated for
 // every received block, the attribute only when the figure changes.
 var announcedProgress = null;
 
 function jsUpdateProgress(progress, aldown) {
-    $("#Progressbar").css("width", progress + "%");
+    var bar = document.getElementById("Progressbar");
+    if (bar && bar !== barWatched) {
+        barWatched = bar;
+        barProgress = null;
+        new MutationObserver(function () {
+            barProgress = null;
+        }).observe(bar, { attributes: true, attributeFilter: ["style"] });
+    }
+    if (progress !== barProgress) {
+        $("#Progressbar").css("width", progress + "%");
+        barProgress = progress;
+    }
     if (progress !== announcedProgress) {
         announcedProgress = progress;
         document.getElementById("progress").setAttribute("aria-valuenow", progress);
@@ -51,11 +103,11 @@ function jsUpdateProgress(progress, aldown) {
 }
 
 function jsUpdateFileDownloaded(aldown) {
-    $("#aldownload").html("下载进度 " + aldown + "M");
+    setFigure("aldownload", "下载进度 ", aldown, "M");
 }
 
 function jsUpdateFileSize(filesize) {
-    $("#filesize").html("/" + filesize + "M");
+    setFigure("filesize", "/", filesize, "M");
 }
 
 // A transfer failed and is tried again after a pause: said in the progress line, as text.
@@ -64,7 +116,7 @@ function jsShowRetry(str) {
 }
 
 function jsUpdateSpeed(speed) {
-    $("#speed").html(",下载速度 " + speed + " KB/s");
+    setFigure("speed", ",下载速度 ", speed, " KB/s");
 }
 
 // The page's own controls, bound here and not in the markup: the page runs no inline script,

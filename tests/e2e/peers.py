@@ -130,6 +130,12 @@ class DemoService:
     def installer_requests(self):
         return [e for e in self.requests() if e["path"].endswith("myvelmora_setup.exe")]
 
+    def wait_page_ready(self, timeout=30):
+        """Waits for the advertisement request that a window makes once its page is ready:
+        input sent before that goes to a page that is not there yet."""
+        return wait_until(lambda: any(e["query"].get("type") == "ad"
+                                      for e in self.requests("/tools/updateinfo.php")), timeout)
+
 
 NGINX_CONF = """
 daemon off;

@@ -96,10 +96,10 @@ class Keyboard(HandlingCase):
 
     @unittest.skipUnless(host_is_online(), "no default route: the program would report offline")
     def test_details_link_is_reached_and_followed_while_downloading(self):
-        self.start_demo(rate=0.25)
+        demo = self.start_demo(rate=0.25)
         run = self.start_program()
         (window,) = run.wait_window()
-        time.sleep(0.5)
+        self.assertTrue(demo.wait_page_ready(), "the page did not come up")
         # The link is the second stop (after the ×); it stays focused once followed.
         for keys in (["Tab", "Tab", "Return"], ["space"]):
             with self.subTest(keys=keys):

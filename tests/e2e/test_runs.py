@@ -114,9 +114,10 @@ class FullRuns(E2ETestCase):
                          (f"bytes={len(self.installer_bytes) - 65536}-", 206, 65536))
 
     def test_second_start_is_refused_while_the_first_window_is_up(self):
-        self.start_demo(rate=0.25)
+        demo = self.start_demo(rate=0.25)
         first = self.start_program()
         self.assertTrue(first.wait_window(), "the first window did not appear")
+        self.assertTrue(demo.wait_page_ready(), "the first window's page did not come up")
 
         second = self.start_program()
         self.assertEqual(second.wait(20), 0, "the second start did not end by itself")

@@ -188,6 +188,34 @@ TEST_F(MessageQueueTest, SendFromTheWindowThreadRunsInPlace) {
     g_main_context_release(context);
 }
 
+TEST_F(MessageQueueTest, AWindowStillBeingBuiltHandlesMessagesUpToTheFirstCall) {
+    std::atomic<bool> sent{false}, called{false};
+    std::thread worker([&] {
+        PostMessage(queue, 1, 0, 1);
+        SendMessage(queue, 2, 0, 2);  // the update detail, which the worker waits on
+        sent = true;
+        queue->Call([&] { called = true; });  // a modal box waits for the loop
+        PostMessage(queue, 3, 0, 3);
+    });
+    ASSERT_TRUE(g_main_context_acquire(context));
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!sent && std::chrono::steady_clock::now() < deadline) {
+        queue->HandleQueuedMessages();
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_TRUE(sent);
+    while (g_main_context_pending(context) == FALSE) std::this_thread::sleep_for(1ms);
+    std::this_thread::sleep_for(50ms);  // the call is queued, and waits
+    queue->HandleQueuedMessages();
+    EXPECT_FALSE(called);
+    EXPECT_EQ(SeenCount(), 2u);
+    ASSERT_TRUE(PumpUntil([&] { return SeenCount() == 3; }));
+    g_main_context_release(context);
+    worker.join();
+    EXPECT_TRUE(called);
+    EXPECT_EQ(seen[2].msg, 3u);
+}
+
 TEST_F(MessageQueueTest, NullHandleIsHarmless) {
     WindowHandle none;
     EXPECT_FALSE(PostMessage(none, 1, 0, 0));

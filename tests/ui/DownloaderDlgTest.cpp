@@ -161,14 +161,19 @@ TEST_F(DownloaderDlgTest, GetterAnswersLiveAndAddsAbsentNames) {
 
 TEST_F(DownloaderDlgTest, CallsKeepTheirArgumentsAndOrder) {
     InstallRecorder("jsRecord");
-    Eval("window.errors = 0; window.addEventListener('error', function () { errors++; }); 1");
+    Eval(
+        "window.errors = 0; window.addEventListener('error', function () { errors++; });"
+        "window.jsThrow = function (x) { calls.push(['threw', x]); throw new Error(x); }; 1");
     Dlg().InvokeScript("", {"x"});
     Dlg().InvokeScript("jsNoSuchFunction", {"x"});
     Dlg().InvokeScript("jsRecord", {"42", "1.50"});
+    Dlg().InvokeScript("jsThrow", {"42"});
     Dlg().InvokeScript("jsRecord", {});
+    Dlg().InvokeScript("jsRecord", {"1.50", "42", "jsRecord", "42"});
     Dlg().InvokeScript("jsRecord", {"it's \"q\" \\ \n\xE2\x80\xA8 </script>"});
     EXPECT_EQ(Eval("JSON.stringify(calls)"),
-              "[[\"42\",\"1.50\"],[],[\"it's \\\"q\\\" \\\\ \\n\xE2\x80\xA8 </script>\"]]");
+              R"([["42","1.50"],["threw","42"],[],["1.50","42","jsRecord","42"],)"
+              "[\"it's \\\"q\\\" \\\\ \\n\xE2\x80\xA8 </script>\"]]");
     EXPECT_EQ(Eval("errors"), "0");
 }
 
@@ -181,6 +186,28 @@ TEST_F(DownloaderDlgTest, OneWakeUpGoesToThePageAsOneBatch) {
     EXPECT_EQ(Dlg().Bridge()->BatchesSent(), batches + 1);
     EXPECT_EQ(Eval("JSON.stringify(calls)"),
               R"([["1","1.00"],["2","2.00"],["3","3.00"],["4","4.00"],["5","5.00"]])");
+}
+
+TEST_F(DownloaderDlgTest, OneScriptIsOnItsWayAtATimeAndLaterCallsJoinTheNext) {
+    Eval(
+        "window.order = []; window.jsRecord = function (x) { order.push(x); };"
+        "window.jsSlow = function (x) {"
+        "  for (var t = Date.now(); Date.now() - t < 1500;) {} order.push(x); }; 1");
+    // Turns of the main loop, in which the collected calls are sent when they can be.
+    const auto turn = [] {
+        for (int i = 0; i < 10; ++i) g_main_context_iteration(nullptr, FALSE);
+    };
+    const std::size_t batches = Dlg().Bridge()->BatchesSent();
+    Dlg().InvokeScript("jsSlow", {"0"});
+    turn();  // the page is busy with it for a while
+    for (int i = 1; i <= 3; ++i) {
+        Dlg().InvokeScript("jsRecord", {std::to_string(i)});
+        turn();
+    }
+    EXPECT_EQ(Dlg().Bridge()->BatchesSent(), batches + 1);
+    EXPECT_FALSE(Dlg().Bridge()->IsIdle());
+    EXPECT_EQ(Eval("order.join()"), "0,1,2,3");
+    EXPECT_EQ(Dlg().Bridge()->BatchesSent(), batches + 2);
 }
 
 TEST_F(DownloaderDlgTest, LongBacklogArrivesInSlicesWithEveryCallInOrder) {
@@ -284,36 +311,33 @@ TEST_F(DownloaderDlgTest, PageHasItsLibraryStyleAndPictures) {
     g_list_free(icons);
 }
 
-TEST(DownloaderDlgLoading, CallsBeforeThePageIsReadyAreLost) {
-    if (!InitGtkForTests()) GTEST_SKIP() << "no display";
-    WindowUnderTest window;
-    ASSERT_FALSE(window.Dlg().IsPageReady());
-    PostMessage(window.Dlg().GetSafeHwnd(), UpdateFileSize{1048576});
-    window.Dlg().InvokeScript("jsUpdateSpeed", {"1.00"});
-    window.Settle();
-    ASSERT_TRUE(window.WaitForPage());
-    EXPECT_EQ(window.Dlg().Bridge()->CallsSent(), 0u);
-    EXPECT_EQ(window.Eval("document.querySelector('.download_info').textContent"), "");
-    window.Dlg().InvokeScript("jsUpdateSpeed", {"2.00"});
-    EXPECT_EQ(window.Eval("document.getElementById('speed').textContent"), ",下载速度 2.00 KB/s");
-}
-
-TEST(DownloaderDlgLoading, FirstWorkerReportsToALoadedPage) {
+TEST(DownloaderDlgLoading, WorkerStartsAtOnceAndItsEventsWaitForThePageInOrder) {
     if (!InitGtkForTests()) GTEST_SKIP() << "no display";
     std::atomic<bool> reported{false};
     WindowUnderTest window([&](CWorkerHost* host) {
-        // What an offline start sends at once: it must not be lost to a page still loading.
-        PostMessage(host->GetSafeHwnd(), UpdateFileSize{41943040});
-        SendDownFail(host->GetSafeHwnd(), "网络连接失败！");
+        // What an offline start sends at once, and a transfer's first reports: none may be
+        // lost to a page still loading, nor overtake another.
+        const WindowHandle hwnd = host->GetSafeHwnd();
+        PostMessage(hwnd, UpdateFileSize{41943040});
+        for (int percent = 0; percent < 3; ++percent)
+            PostMessage(hwnd, UpdateProgress{1048576u * percent, percent});
+        PostMessage(hwnd, UpdateSpeed{12});
+        SendDownFail(hwnd, "网络连接失败！");
         reported = true;
         return 0u;
     });
-    EXPECT_EQ(window.Dlg().WorkersStarted(), 0u);
+    // The update information is asked for while the page is still loading.
+    EXPECT_EQ(window.Dlg().WorkersStarted(), 1u);
+    ASSERT_FALSE(window.Dlg().IsPageReady());
     ASSERT_TRUE(window.WaitUntil([&] { return reported.load(); }));
+    ASSERT_TRUE(window.WaitForPage());
     EXPECT_EQ(window.Eval("document.getElementById('download_fail').textContent"),
               "网络连接失败！");
     EXPECT_NE(window.Eval("getComputedStyle(document.getElementById('retry')).display"), "none");
-    EXPECT_EQ(window.Eval("document.getElementById('filesize').textContent"), "/40.00M");
+    EXPECT_EQ(window.Eval("document.querySelector('.download_info').textContent"),
+              "下载进度 2.00M/40.00M,下载速度 12.00 KB/s");
+    EXPECT_EQ(window.Eval("document.getElementById('Progressbar').style.width"), "2%");
+    EXPECT_EQ(window.Dlg().Bridge()->CallsSent(), 6u);
 }
 
 TEST_F(DownloaderDlgTest, PageComesBackWhenItsProcessEnds) {
@@ -433,8 +457,8 @@ TEST(DownloaderDlgLoading, SlowAdvertisementHoldsNothingBack) {
 
     {
         WindowUnderTest window;
-        EXPECT_TRUE(window.WaitUntil([&] { return window.Dlg().WorkersStarted() == 1; }, 10s));
-        EXPECT_TRUE(window.Dlg().IsPageReady());
+        EXPECT_TRUE(window.WaitForPage());
+        EXPECT_EQ(window.Dlg().WorkersStarted(), 1u);
         EXPECT_TRUE(window.WaitUntil([&] {
             std::lock_guard lock(mutex);
             return !asked.empty();

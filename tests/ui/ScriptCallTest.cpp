@@ -5,32 +5,47 @@
 #include <string>
 
 TEST(JsStringLiteral, EscapesEverythingThatCouldEndTheLiteralOrTheScript) {
-    EXPECT_EQ(JsStringLiteral(""), "''");
-    EXPECT_EQ(JsStringLiteral("下载进度 1.00"), "'下载进度 1.00'");
-    EXPECT_EQ(JsStringLiteral("it's \"q\" \\"), R"('it\'s \"q\" \\')");
-    EXPECT_EQ(JsStringLiteral("a\nb\r\tc"), R"('a\nb\r\tc')");
-    EXPECT_EQ(JsStringLiteral("\xE2\x80\xA8|\xE2\x80\xA9"), R"('\u2028|\u2029')");
-    EXPECT_EQ(JsStringLiteral("</script><!--"), R"('\x3c/script\x3e\x3c!--')");
-    EXPECT_EQ(JsStringLiteral(std::string("a\0b\x01", 4)),
-              "'a\xEF\xBF\xBD"
-              "b\\x01'");
-    // A byte that is not UTF-8 becomes U+FFFD instead of breaking the script's encoding.
-    EXPECT_EQ(JsStringLiteral("\xFF"), "'\xEF\xBF\xBD'");
+    const struct {
+        std::string text, literal;
+    } cases[] = {
+        {"", R"("")"},
+        {"下载进度 1.00", "\"下载进度 1.00\""},
+        {"it's \"q\" \\", R"("it's \"q\" \\")"},
+        {"a\nb\r\tc", R"("a\nb\r\tc")"},
+        {"\xE2\x80\xA8|\xE2\x80\xA9|\xE2\x80\xA7", "\"\\u2028|\\u2029|\xE2\x80\xA7\""},
+        {"</script><!--", R"("\u003c/script\u003e\u003c!--")"},
+        {std::string("a\0b\x01\x7f", 5),
+         "\"a\xEF\xBF\xBD"
+         "b\\u0001\\u007f\""},
+        // A byte that is not UTF-8 becomes U+FFFD instead of breaking the script's encoding.
+        {"\xFF<", "\"\xEF\xBF\xBD\\u003c\""},
+        {"\xE2\x80", "\"\xEF\xBF\xBD\xEF\xBF\xBD\""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(JsStringLiteral(c.text), c.literal) << c.text;
 }
 
-TEST(ScriptCallText, GuardsTheCallAndKeepsArgumentOrder) {
-    EXPECT_EQ(ScriptCallText("jsUpdateProgress", {"42", "1.50"}),
-              "if (typeof jsUpdateProgress === 'function') { try { jsUpdateProgress('42', "
-              "'1.50'); } catch (e) {} }\n");
-    EXPECT_EQ(ScriptCallText("f", {}),
-              "if (typeof f === 'function') { try { f(); } catch (e) {} }\n");
+TEST(ScriptCall, BatchesCallsAsDataWithEachTextOnce) {
+    CScriptBatch batch;
+    EXPECT_TRUE(batch.Add("jsUpdateProgress", {"42", "1.50"}));
+    EXPECT_TRUE(batch.Add("f", {}));
+    EXPECT_TRUE(batch.Add("jsUpdateProgress", {"42", "42"}));
+    EXPECT_TRUE(batch.Add("jsShowDownFail", {"<b>\"x\"</b>", "", "f"}));
+    batch.Close();
+    EXPECT_FALSE(batch.Add("f", {}));
+    EXPECT_EQ(batch.Calls(), 4u);
+    EXPECT_EQ(batch.Script(),
+              R"(__velmoraRunCalls([["jsUpdateProgress","42","1.50","f","jsShowDownFail",)"
+              R"("\u003cb\u003e\"x\"\u003c/b\u003e",""],[0,2,1,2,3,0,0,2,1,1,4,3,5,6,3]]);)");
 }
 
-TEST(ScriptCallText, RefusesNamesThatAreNotIdentifiers) {
+TEST(ScriptCall, RefusesNamesThatAreNotIdentifiers) {
     EXPECT_TRUE(IsScriptIdentifier("jsShowDetail"));
     EXPECT_TRUE(IsScriptIdentifier("_$a1"));
-    for (const char* name : {"", "1a", "a.b", "a(1);b", "a b", "f'"}) {
+    for (const char* name : {"", "1a", "a.b", "a(1);b", "a b", "f'", "f\""}) {
         EXPECT_FALSE(IsScriptIdentifier(name)) << name;
-        EXPECT_EQ(ScriptCallText(name, {"x"}), "") << name;
+        CScriptBatch batch;
+        EXPECT_FALSE(batch.Add(name, {"x"})) << name;
+        EXPECT_EQ(batch.Calls(), 0u) << name;
+        EXPECT_EQ(batch.Script(), "__velmoraRunCalls([[],[]]);") << name;
     }
 }

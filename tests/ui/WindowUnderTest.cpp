@@ -37,10 +37,11 @@ bool WindowUnderTest::WaitForPage() {
 }
 
 void WindowUnderTest::Settle() {
-    // The queue's wake-up and the bridge's flush are both ready at once; a few rounds of
-    // whatever else is ready (the engine's own sources) cannot hold them back.
+    // The queue's wake-up and the bridge's flush are both ready at once; then the page runs
+    // what the bridge sent, one script at a time.
     for (int round = 0; round < 50 && g_main_context_iteration(nullptr, FALSE); ++round) {
     }
+    WaitUntil([this] { return !m_dlg.IsPageReady() || m_dlg.Bridge()->IsIdle(); });
 }
 
 std::string WindowUnderTest::Eval(const std::string& script) {

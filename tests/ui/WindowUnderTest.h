@@ -30,7 +30,7 @@ class WindowUnderTest {
                    std::chrono::milliseconds timeout = std::chrono::seconds(15));
     // Waits until the page has finished loading.
     bool WaitForPage();
-    // Handles what is queued for the window and sends the collected page calls.
+    // Handles what is queued for the window and lets the page run the calls it was sent.
     void Settle();
     // Runs script in the page after everything sent so far; its value as text ("" on error).
     std::string Eval(const std::string& script);
