@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 
 #include <atomic>
-#include <regex>
+#include <cstdio>
 
 #include "net/ExtentsNote.h"
 #include "net/ResumeRecord.h"
@@ -49,16 +49,18 @@ void ServeRanges(httplib::Server& server, const RangeFault& fault, Served& seen)
         const std::string etag = changed ? "\"new\"" : "\"old\"";
         res.set_header("ETag", etag);
         if (n == fault.busyRequest) return void(res.status = 503);
-        std::smatch m;
-        const std::string range = req.get_header_value("Range");
+        std::size_t from = 0, to = 0;
+        char dash = 0;
+        const int fields =
+            std::sscanf(req.get_header_value("Range").c_str(), "bytes=%zu%c%zu", &from, &dash, &to);
         const bool ranged =
-            std::regex_match(range, m, std::regex("bytes=(\\d+)-(\\d*)")) &&
+            fields >= 2 && dash == '-' &&
             (!req.has_header("If-Range") || req.get_header_value("If-Range") == etag) &&
             !(fault.ignoreRangeAfterFirst && n > 0);
         std::size_t first = 0, last = content.size() - 1;
         if (ranged) {
-            first = std::stoul(m[1]);
-            if (m[2].length()) last = std::min(last, std::stoul(m[2]));
+            first = from;
+            if (fields == 3) last = std::min(last, to);
             res.status = 206;
             res.set_header("Content-Range", "bytes " + std::to_string(first) + "-" +
                                                 std::to_string(last) + "/" +
