@@ -242,6 +242,15 @@ TEST_F(DownHttpFile, RefusesOtherSchemesWithoutTouchingAnything) {
     EXPECT_EQ(server.RequestCount(), 0u);
 }
 
+TEST_F(DownHttpFile, AFailureTextLastsOnlyUntilTheNextOperation) {
+    LocalHttpServer server(FileRoute({.content = kFile}));
+    CHttp http = NewHttp();
+    EXPECT_EQ(http.DownHttpFile(nullptr, "garbage", Path("setup.exe")), 0);
+    EXPECT_EQ(http.LastError(), "下载链接有错！");
+    EXPECT_EQ(http.DownHttpFile(nullptr, server.Url("/f"), Path("setup.exe")), 1);
+    EXPECT_EQ(http.LastError(), "");
+}
+
 TEST_F(DownHttpFile, A404IsLoggedWithTheUrlTakenLiterally) {
     LocalHttpServer server(FixedRoute(404, ""));
     const std::string url = server.Url("/f?name=%s%d%n");
