@@ -76,12 +76,20 @@ bool CRangedTransfer::Step() {
     return moved;
 }
 
+// First asked splitAfter into the transfer, then again at every step until it splits or too
+// little remains: a server's first burst (a socket buffer, a rate limit that starts with a
+// second's worth) can make the first connection look fast for a moment.
 void CRangedTransfer::MaybeSplit() {
-    if (!m_maySplit || m_splitDecided) return;
+    if (!m_maySplit || m_split) return;
     const auto elapsed = std::chrono::steady_clock::now() - m_start;
     if (elapsed < m_parts.settings.splitAfter) return;
-    m_splitDecided = true;
-    if (!WorthSplitting(elapsed, m_received, m_table.Size() - m_present, m_parts.settings)) return;
+    const std::uint64_t remaining = m_table.Size() - m_present;
+    if (remaining <= m_parts.settings.minRemainingToSplit) {
+        m_maySplit = false;
+        return;
+    }
+    if (!WorthSplitting(elapsed, m_received, remaining, m_parts.settings)) return;
+    m_split = true;
     while (m_ranges.size() < static_cast<std::size_t>(m_parts.settings.maxConnections)) AddRange();
 }
 

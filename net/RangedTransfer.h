@@ -1,10 +1,10 @@
 #pragma once
 // The transfer of a download that runs as several ranges of one file (DownloadSteps.h, step 4
 // when the first answer allows it). It adopts the first connection, which already streams the
-// file from the first byte not done, and within splitAfter of its start opens more ranges when
-// the rest would take several seconds. Every range runs on this thread through the session's
-// one multi handle: each step drives all of them, then reads what each has received into its
-// own buffer, which is written where its bytes belong. The sink hears one stream of events:
+// file from the first byte not done, and from splitAfter after its start opens more ranges as
+// soon as the rest would take several seconds. Every range runs on this thread through the
+// session's one multi handle: each step drives all of them, then reads what each has received into
+// its own buffer, which is written where its bytes belong. The sink hears one stream of events:
 // after every block of any range, the bytes present over all ranges, and the average speed.
 //
 // Work is handed out in file order a piece at a time (CPieceTable); a range that ends its
@@ -134,7 +134,7 @@ class CRangedTransfer {
     std::uint64_t m_present = 0;   // done bytes and those held in the ranges' buffers
     std::uint64_t m_received = 0;  // of them, received by this transfer
     bool m_maySplit = false;
-    bool m_splitDecided = false;
+    bool m_split = false;
     bool m_changed = false;
     NetResult m_fatal;  // a failure that ends every range (the disk's, say)
     NetResult m_lastFailure;

@@ -156,7 +156,9 @@ int main(int argc, char** argv) {
     if (argc == 6 && std::string(argv[1]) == "fetch")
         return Fetch(argv[2], argv[3], argv[4], std::strtoull(argv[5], nullptr, 10));
     // VERIFY=1: every download checks the file's SHA-256 and size, as in a signed program.
-    const bool verify = std::getenv("VERIFY") != nullptr;
+    // VERIFY=0 (or empty) is off, as anyone who writes it means.
+    const char* verifySetting = std::getenv("VERIFY");
+    const bool verify = verifySetting && *verifySetting && std::string(verifySetting) != "0";
 
     std::vector<std::uint64_t> sizesMiB;
     for (int i = 1; i < argc; ++i) sizesMiB.push_back(std::strtoull(argv[i], nullptr, 10));

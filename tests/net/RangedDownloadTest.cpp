@@ -35,6 +35,7 @@ struct RangeFault {
     bool ignoreRangeAfterFirst = false;
     bool corrupt = false;                // each body has one byte flipped 1000 bytes in
     std::chrono::milliseconds pause{4};  // between pieces of 16 KiB
+    std::size_t burstBytes = 0;  // the first answer sends these at once, looking fast at first
 };
 
 struct Served {
@@ -72,10 +73,10 @@ void ServeRanges(httplib::Server& server, const RangeFault& fault, Served& seen)
         const bool drop = n == fault.dropRequest;
         res.set_content_provider(
             last + 1 - first, "application/octet-stream",
-            [&, first, drop](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+            [&, first, drop, n](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                 constexpr std::size_t kDropAt = 100 << 10, kPiece = 16 << 10;
                 if (drop && offset >= kDropAt) return false;
-                std::this_thread::sleep_for(fault.pause);
+                if (n > 0 || offset >= fault.burstBytes) std::this_thread::sleep_for(fault.pause);
                 std::string piece = content.substr(
                     first + offset, drop ? std::min(kPiece, kDropAt - offset) : kPiece);
                 if (fault.corrupt && offset == 0 && piece.size() > 1000) piece[1000] ^= 1;
@@ -94,7 +95,8 @@ std::vector<RangeFault> Faults() {
             {.name = "one range's connection dropped", .dropRequest = 2},
             {.name = "a busy answer", .busyRequest = 1},
             {.name = "the file replaced while ranges run", .switchAfter = 3},
-            {.name = "Range ignored from the second request", .ignoreRangeAfterFirst = true}};
+            {.name = "Range ignored from the second request", .ignoreRangeAfterFirst = true},
+            {.name = "a first answer that starts with a burst", .burstBytes = 256 << 10}};
 }
 
 class RangedDownload : public NetTest {};
