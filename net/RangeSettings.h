@@ -12,7 +12,8 @@ struct RangeSettings {
     std::uint64_t pieceBytes = 4ull << 20;  // work is handed out in file order
     std::uint64_t minRemainingToSplit = 8ull << 20;  // more than this must remain
     // The extra ranges open from this long after the first connection started, once the rest
-    // would take longer than worthSplitting at its rate so far (asked again while it runs).
+    // would take longer than worthSplitting at its rate over the last splitAfter (asked again
+    // every splitAfter while it runs).
     std::chrono::milliseconds splitAfter{250};
     std::chrono::milliseconds worthSplitting{3000};
     // A range's failures in a row without progress before it hands its work over, and its

@@ -76,19 +76,24 @@ bool CRangedTransfer::Step() {
     return moved;
 }
 
-// First asked splitAfter into the transfer, then again at every step until it splits or too
-// little remains: a server's first burst (a socket buffer, a rate limit that starts with a
-// second's worth) can make the first connection look fast for a moment.
+// Asked splitAfter into the transfer, then again every splitAfter until it splits or too
+// little remains, each time at the rate of the last splitAfter only: a server's first burst
+// (a rate limit that starts with a second's worth), or bytes that waited in the socket while
+// the answer was judged, make the start look faster than the rest will be.
 void CRangedTransfer::MaybeSplit() {
     if (!m_maySplit || m_split) return;
-    const auto elapsed = std::chrono::steady_clock::now() - m_start;
-    if (elapsed < m_parts.settings.splitAfter) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - m_rateSince < m_parts.settings.splitAfter) return;
     const std::uint64_t remaining = m_table.Size() - m_present;
     if (remaining <= m_parts.settings.minRemainingToSplit) {
         m_maySplit = false;
         return;
     }
-    if (!WorthSplitting(elapsed, m_received, remaining, m_parts.settings)) return;
+    const bool worth = WorthSplitting(now - m_rateSince, m_received - m_receivedBefore, remaining,
+                                      m_parts.settings);
+    m_rateSince = now;
+    m_receivedBefore = m_received;
+    if (!worth) return;
     m_split = true;
     while (m_ranges.size() < static_cast<std::size_t>(m_parts.settings.maxConnections)) AddRange();
 }

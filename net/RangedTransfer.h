@@ -130,9 +130,11 @@ class CRangedTransfer {
     CBackgroundCheckpoint m_checkpoint;
     CCheckpointDue m_due;
     CSpeedClock m_clock;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
     std::uint64_t m_present = 0;   // done bytes and those held in the ranges' buffers
     std::uint64_t m_received = 0;  // of them, received by this transfer
+    // The split's rate is taken from here: m_received was m_receivedBefore at m_rateSince.
+    std::chrono::steady_clock::time_point m_rateSince = std::chrono::steady_clock::now();
+    std::uint64_t m_receivedBefore = 0;
     bool m_maySplit = false;
     bool m_split = false;
     bool m_changed = false;

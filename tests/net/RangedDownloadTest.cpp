@@ -96,7 +96,9 @@ std::vector<RangeFault> Faults() {
             {.name = "a busy answer", .busyRequest = 1},
             {.name = "the file replaced while ranges run", .switchAfter = 3},
             {.name = "Range ignored from the second request", .ignoreRangeAfterFirst = true},
-            {.name = "a first answer that starts with a burst", .burstBytes = 256 << 10}};
+            {.name = "a first answer that starts with a burst",
+             .pause = std::chrono::milliseconds(10),
+             .burstBytes = 384 << 10}};
 }
 
 class RangedDownload : public NetTest {};
