@@ -51,12 +51,10 @@ std::function<std::uint64_t()> RemainingBytes(CHttp& http, const UpdateInfo& inf
     };
 }
 
-// Each range tries as often as a whole download does; a connection charged by the byte, or
-// one the user agreed to pay for, carries one connection only.
+// A connection charged by the byte, or one the user agreed to pay for, carries one
+// connection only.
 RangeSettings RangeSettingsFor(const WorkerEnvironment& env, CWorkerHost& host) {
     RangeSettings settings = env.ranges;
-    settings.maxTries = env.retry.maxTries;
-    settings.firstDelay = env.retry.firstDelay;
     if (host.IsNetworkMetered() || host.MeteredDownloadAgreed()) settings.maxConnections = 1;
     return settings;
 }
@@ -126,6 +124,8 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     }
     CWindowSink sink(hwnd, acceptVersion);
     http.SetRangeSettings(RangeSettingsFor(env, *param));
+    // Each range tries as often, and waits as long, as a whole attempt does.
+    http.SetRetrySettings(env.retry);
     const DownloadTarget target{info.url, info.sha256, info.size.value_or(0), info.mirrors};
     const NetResult done = DownloadWithRetries(http, sink, DownloadAddresses(info), appPath, target,
                                                env.retry, RetryHooksOf(*param, env.app.quit));

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/AppState.h"
-#include "download/RetryPolicy.h"
+#include "net/RetryPolicy.h"
 #include "download/UpdateInfo.h"
 #include "download/UpdateKeys.h"
 #include "download/WorkerHost.h"
@@ -28,8 +28,8 @@ struct WorkerEnvironment {
     RetrySettings retry = {};  // tests shorten the pauses
     std::span<const UpdateKey> updateKeys = CompiledUpdateKeys();
     CTransferLimits limits = {};  // tests shorten how long an exchange may take
-    // How a download splits into ranges (their tries and pauses come from retry); tests
-    // shorten it.
+    // How a download splits into ranges (each range is tried again by retry); tests shorten
+    // it.
     RangeSettings ranges = {};
 };
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "download/RetryPolicy.h"
+#include "net/RetryPolicy.h"
 #include "net/NetResult.h"
 #include "net/ResumeRecord.h"
 #include "net/TransferSink.h"

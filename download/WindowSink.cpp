@@ -1,6 +1,6 @@
 #include "download/WindowSink.h"
 
-#include "download/RetryPolicy.h"
+#include "net/RetryPolicy.h"
 
 void CWindowSink::OnTotalSize(std::uint64_t totalBytes) {
     PostMessage(m_hwnd, UpdateFileSize{totalBytes});

@@ -1,5 +1,7 @@
 #include "net/BackgroundCheckpoint.h"
 
+#include <unistd.h>
+
 #include <utility>
 
 CBackgroundCheckpoint::CBackgroundCheckpoint(const CPartialFile& partial, std::string recordPath,
@@ -14,9 +16,12 @@ NetResult CBackgroundCheckpoint::Start(const ResumeRecord& record,
     m_running = std::async(std::launch::async, [this, record, extents = std::move(extents)] {
         // The record never claims bytes that a power loss could still take away.
         if (NetResult synced = m_partial.SyncWritten(); !synced.Ok()) return synced;
-        if (extents)
+        if (extents) {
             if (NetResult noted = SaveExtentsNote(m_extentsPath, *extents); !noted.Ok())
                 return noted;
+        } else if (!m_extentsPath.empty()) {
+            ::unlink(m_extentsPath.c_str());
+        }
         return SaveResumeRecord(m_recordPath, record);
     });
     return {};

@@ -28,7 +28,8 @@ class CBackgroundCheckpoint {
 
     // Starts making record true on disk once the checkpoint before has ended: its synced bytes
     // must have been written already. Gives the failure of the checkpoint before, if it
-    // failed; then nothing is started. The extents, when given, are noted before the record.
+    // failed; then nothing is started. With an extents path, the extents are noted before the
+    // record, or without them any note is removed first: no note is ever older than its record.
     NetResult Start(const ResumeRecord& record, std::optional<ExtentsNote> extents = {});
     // Waits for the checkpoint in progress, if any, and gives its result.
     NetResult Wait();

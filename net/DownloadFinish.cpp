@@ -4,25 +4,12 @@
 #include <cstdio>
 
 #include "net/DownloadSteps.h"
-#include "net/Http.h"
 #include "net/PartialFile.h"
 #include "net/Sha256.h"
 #include "net/TransferSink.h"
 
-bool CHttp::IsComplete(const Received& got) const {
-    return m_bStop == 0 && got.bodyEnded && got.present > 0 && got.present >= m_nTotalSize;
-}
-
-NetResult CHttp::Finish(const DownloadJob& job, CPartialFile& partial, const Received& got,
-                        ResumeRecord& record) {
-    if (!IsComplete(got)) return NetResult::Fail(NetFailure::Incomplete, job.partialPath);
-    std::string digest;
-    if (NetResult r = partial.Digest(digest); !r.Ok()) return r;
-    return PlaceFile(job, partial, digest, record);
-}
-
-NetResult CHttp::PlaceFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
-                           ResumeRecord& record) {
+NetResult FinishFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
+                     ResumeRecord& record) {
     std::remove(job.extentsPath.c_str());
     if (!job.target.sha256.empty() && !SameDigest(digest, job.target.sha256)) {
         // Bytes that do not make the expected file are worth nothing for a resume.

@@ -1,140 +1,133 @@
-// Step 2 of a download: ask for the extent until the server's answer can continue the partial
-// file, and agree on how. A server whose file is not the partial's is asked for the file from
-// its first byte; an answer that cannot be any part of the file is refused.
+// Step 2 of a download: ask for the rest of the file until the server's answer can continue
+// the partial file, and agree on how. The bytes before the resume point are always asked for
+// again and compared: a server whose file is not the partial's is asked for the file from its
+// first byte, and an answer that cannot be any part of the file is refused.
 
 #include <algorithm>
 
-#include "base/Format.h"
+#include "net/AnswerOf.h"
+#include "net/ContentRange.h"
 #include "net/DownloadSteps.h"
-#include "net/Http.h"
+#include "net/HttpFile.h"
+#include "net/InternetSession.h"
 #include "net/PartialFile.h"
-#include "net/Sha256.h"
 
 namespace {
-// Without a validator of the server, the last bytes already on disk are asked for again and
-// compared: a server whose file changed sends other bytes there.
 constexpr std::uint64_t kOverlapBytes = 64 * 1024;
 // A request that keeps being answered with something unusable is given up.
 constexpr int kMaxRequests = 4;
 
-RangeAsk AskFor(const ResumePoint& point, const ByteExtent& extent, const std::string& host,
-                bool confirmTail) {
-    RangeAsk ask{extent.start, 0, point.record.IfRangeFor(host)};
-    if (ask.offset > 0 && (!ask.ifRange || confirmTail))
-        ask.overlap = std::min(ask.offset, kOverlapBytes);
+// From the resume point to the first done extent after it (bytes past that are on disk
+// already), or to the end of the file. The 64 KiB before it are asked again whenever they are
+// there, with a validator too (a file may be replaced under the same one); a shorter partial
+// is compared whole only without a validator.
+RangeAsk FirstAsk(const DownloadJob& job, const ResumePoint& point) {
+    RangeAsk ask{point.offset, kOpenEnd, 0, point.record.ValidatorFor(job.host)};
+    if (point.offset >= kOverlapBytes)
+        ask.overlap = kOverlapBytes;
+    else if (!ask.ifRange)
+        ask.overlap = point.offset;
+    for (const DoneExtent& extent : point.done)
+        if (extent.start > point.offset) ask.end = std::min(ask.end, extent.start);
     return ask;
 }
 
-// What an answer claimed of the file's size, for the log.
-std::string ClaimedSizes(const RangeAnswer& answer, std::uint64_t signedSize) {
-    return Format("status %ld, Content-Length %lld, Content-Range %s; the signed size is %llu",
-                  answer.status, static_cast<long long>(answer.contentLength),
-                  answer.contentRange.value_or("none").c_str(),
-                  static_cast<unsigned long long>(signedSize));
+AnswerContext FirstContext(const DownloadJob& job, const ResumePoint& point) {
+    const bool doneBeyond =
+        std::any_of(point.done.begin(), point.done.end(),
+                    [&](const DoneExtent& extent) { return extent.end > point.offset; });
+    return {job.target.size ? job.target.size : point.record.size, job.target.size > 0, true,
+            doneBeyond};
 }
 
-// Even a fresh download asks for a range: the answer shows whether the server serves them.
-std::string RangeHeaders(const RangeAsk& ask) {
-    std::string headers = kDownloadHeaders;
-    headers += Format("Range: bytes=%llu-\r\n", static_cast<unsigned long long>(ask.First()));
-    if (ask.ifRange) headers += "If-Range: " + *ask.ifRange + "\r\n";
-    return headers;
-}
-}  // namespace
-
-NetResult CHttp::Negotiate(const DownloadJob& job, ByteExtent extent, CPartialFile& partial,
-                           ResumePoint& point, Agreement& agreed) {
-    bool confirmTail = false;
-    for (int request = 0;; ++request) {
-        const RangeAsk ask = AskFor(point, extent, job.host, confirmTail);
-        OpenRequest(job.parts, HttpVerb::Get);
-        NetResult sent = m_pHttpFile->AddRequestHeaders(RangeHeaders(ask));
-        if (sent.Ok()) sent = m_pHttpFile->SendRequest();
-        if (sent.Failure() == NetFailure::Connect)
-            return NetResult::Fail(NetFailure::Connect, job.url);
-        if (!sent.Ok()) return sent;
-
-        const RangeAnswer answer{m_pHttpFile->QueryInfoStatusCode(),
-                                 m_pHttpFile->ResponseHeader("Content-Range"),
-                                 m_pHttpFile->ContentLength()};
-        const long status = answer.status;
-        const AnswerContext context{job.target.size ? job.target.size : point.record.size,
-                                    job.target.size > 0, !job.target.sha256.empty(), confirmTail};
-        AnswerJudgement judged = JudgeRangeAnswer(ask, answer, context);
-        if (NetResult r = Confirm(ask, partial, job.target, agreed, judged); !r.Ok()) return r;
-        const AnswerVerdict verdict = judged.verdict;
-        if (verdict == AnswerVerdict::NotFound)
-            return NetResult::Fail(NetFailure::NotFound, job.url);
-        if (verdict == AnswerVerdict::Contradicts)
-            return NetResult::Fail(NetFailure::Contradicted, ClaimedSizes(answer, job.target.size))
-                .Answered(status);
-        if (verdict == AnswerVerdict::Refuse)
-            return NetResult::Fail(NetFailure::Refused, std::to_string(status)).Answered(status);
-        if (verdict == AnswerVerdict::ConfirmTail) {
-            confirmTail = true;
-            continue;
-        }
-        if (verdict == AnswerVerdict::Take) {
-            Agree(ask, judged.action, job.target.size, agreed);
-            return {};
-        }
-        // StartAgain: the partial's bytes are worth nothing here.
-        extent.start = point.offset = 0;
-        point.discard = true;
-        confirmTail = false;
-        if (request + 1 >= kMaxRequests)
-            return NetResult::Fail(NetFailure::Refused, std::to_string(status)).Answered(status);
+// The overlap read and compared with the disk; where it differs, the answer is the file again
+// when it came from the first byte, another file otherwise.
+NetResult Confirm(CHttpFile& file, const RangeAsk& ask, CPartialFile& partial,
+                  AnswerJudgement& judged, std::string& leadingBytes) {
+    leadingBytes.clear();
+    if (judged.verdict != AnswerVerdict::Take || !judged.compareOverlap) return {};
+    const auto size = static_cast<std::size_t>(ask.overlap);
+    if (NetResult r = file.ReadExactly(size, leadingBytes); !r.Ok()) return r;
+    std::string onDisk;
+    if (NetResult r = partial.ReadAt(ask.First(), size, onDisk); !r.Ok()) return r;
+    if (onDisk == leadingBytes) {
+        leadingBytes.clear();
+        return {};
     }
-}
-
-NetResult CHttp::Confirm(const RangeAsk& ask, CPartialFile& partial, const DownloadTarget& target,
-                         Agreement& agreed, AnswerJudgement& judged) {
-    agreed.leadingBytes.clear();
-    if (judged.verdict == AnswerVerdict::CheckDigest) {
-        std::string whole;
-        if (NetResult r = partial.StartDigest(); !r.Ok()) return r;
-        if (NetResult r = partial.Digest(whole); !r.Ok()) return r;
-        judged.verdict =
-            SameDigest(whole, target.sha256) ? AnswerVerdict::Take : AnswerVerdict::StartAgain;
-    } else if (judged.verdict == AnswerVerdict::CompareOverlap) {
-        const auto size = static_cast<std::size_t>(ask.overlap);
-        if (NetResult r = ReadExactly(size, agreed.leadingBytes); !r.Ok()) return r;
-        std::string onDisk;
-        if (NetResult r = partial.ReadAt(ask.First(), size, onDisk); !r.Ok()) return r;
-        judged.verdict = AnswerVerdict::Take;
-        if (onDisk != agreed.leadingBytes) {
-            // An answer from the first byte is simply the file: it replaces the partial, and
-            // the bytes read are its first. From anywhere else it is another file.
-            if (ask.First() == 0)
-                judged.action = ResumeAction::Restart;
-            else
-                judged.verdict = AnswerVerdict::StartAgain;
-        }
-    }
+    judged.verdict = ask.First() == 0 ? AnswerVerdict::Restart : AnswerVerdict::Changed;
+    if (ask.First() > 0) leadingBytes.clear();
     return {};
 }
 
-void CHttp::Agree(const RangeAsk& ask, ResumeAction action, std::uint64_t signedSize,
-                  Agreement& agreed) {
-    agreed.action = action;
-    agreed.status = m_pHttpFile->QueryInfoStatusCode();
-    const std::int64_t announced = m_pHttpFile->ContentLength();
+// Whether the server said its file is another than the partial's (not merely that it ignores
+// Range): then starting again counts against the address.
+bool SaysChanged(const CHttpFile& file, const RangeAsk& ask, const AnswerJudgement& judged) {
+    if (judged.verdict == AnswerVerdict::Changed) return true;
+    if (!ask.ifRange || judged.verdict != AnswerVerdict::Restart) return false;
+    return AnswerOf(file, ask).validator != ask.ifRange;
+}
+
+void Agree(const DownloadJob& job, const RangeAsk& ask, const AnswerContext& judgedIn,
+           const AnswerJudgement& judged, std::unique_ptr<CHttpFile> file, Agreement& agreed) {
+    agreed.ask = ask;
+    agreed.judgedIn = judgedIn;
+    const bool restart = judged.verdict == AnswerVerdict::Restart;
+    agreed.action = restart ? ResumeAction::Restart : ResumeAction::Append;
+    agreed.status = file->QueryInfoStatusCode();
+    const std::int64_t announced = file->ContentLength();
     agreed.lengthAnnounced = announced >= 0;
-    if (action == ResumeAction::AlreadyComplete) {
-        agreed.totalSize = ask.offset;
-        return;
-    }
-    // The body continues where the compared bytes end.
-    const std::uint64_t bodyStart = action == ResumeAction::Restart ? 0 : ask.First();
+    // The body continues where the compared bytes end (a restart's: where those read end).
+    agreed.bodyAt = restart ? agreed.leadingBytes.size() : ask.start;
+    agreed.bodyEnd = judged.to;
+    const std::uint64_t bodyStart = restart ? 0 : ask.First();
     agreed.totalSize = bodyStart + static_cast<std::uint64_t>(std::max<std::int64_t>(announced, 0));
     // A part that stops short of the whole file must not make the file look complete.
-    if (m_pHttpFile->QueryInfoStatusCode() == 206)
-        if (const auto contentRange = m_pHttpFile->ResponseHeader("Content-Range"))
-            if (auto total = ContentRangeTotal(*contentRange))
+    if (agreed.status == 206)
+        if (const auto range = file->ResponseHeader("Content-Range"))
+            if (auto total = ContentRangeTotal(*range)) {
                 agreed.totalSize = std::max(agreed.totalSize, *total);
-    // A signed size is the truth: an answer that claims another was refused above, and one
-    // that claims none is held to it.
-    if (signedSize > 0) agreed.totalSize = signedSize;
-    agreed.validator = ValidatorOf(m_pHttpFile->ResponseHeader("ETag"),
-                                   m_pHttpFile->ResponseHeader("Last-Modified"));
+                agreed.lengthAnnounced = true;
+            }
+    // A signed size is the truth: an answer that claims another was refused, and one that
+    // claims none is held to it.
+    if (job.target.size > 0) agreed.totalSize = job.target.size;
+    agreed.validator = ValidatorOf(file->ResponseHeader("ETag"), file->ResponseHeader("Last-Modified"));
+    agreed.untrusted = judged.untrusted;
+    agreed.answer = std::move(file);
+}
+
+// The partial's bytes are worth nothing here: the file is asked for from its first byte.
+void StartAgain(ResumePoint& point) {
+    point.offset = 0;
+    point.discard = true;
+    point.done.clear();
+}
+}  // namespace
+
+NetResult Negotiate(const DownloadContext& context, const DownloadJob& job,
+                    CPartialFile& partial, ResumePoint& point, Agreement& agreed) {
+    for (int request = 0;; ++request) {
+        const RangeAsk ask = FirstAsk(job, point);
+        auto file = std::make_unique<CHttpFile>(context.session, HttpVerb::Get, job.url,
+                                                context.requestFlags);
+        NetResult sent = file->SendRequest(RangeRequestHeaders(ask));
+        if (sent.Failure() == NetFailure::Connect)
+            return NetResult::Fail(NetFailure::Connect, job.url);
+        if (!sent.Ok()) return sent;
+        const AnswerContext judgedIn = FirstContext(job, point);
+        AnswerJudgement judged = JudgeAnswer(ask, AnswerOf(*file, ask), judgedIn);
+        if (NetResult r = Confirm(*file, ask, partial, judged, agreed.leadingBytes); !r.Ok())
+            return r;
+        const bool hadBytes = point.offset > 0 || !point.done.empty();
+        if (hadBytes && !point.discard && SaysChanged(*file, ask, judged) &&
+            !context.history.CountRestart(job.url))
+            return NetResult::Fail(NetFailure::KeepsChanging, job.url);
+        if (judged.verdict == AnswerVerdict::Take || judged.verdict == AnswerVerdict::Restart) {
+            Agree(job, ask, judgedIn, judged, std::move(file), agreed);
+            return {};
+        }
+        if (judged.verdict != AnswerVerdict::Changed || request + 1 >= kMaxRequests)
+            return FailureOf(judged, job.url, *file);
+        StartAgain(point);
+    }
 }

@@ -1,12 +1,12 @@
-// Steps 4 and 5 of a download that runs as ranges (DownloadSteps.h): the first connection goes
-// on as the first range, the digest follows the done prefix on a thread of its own, and a
-// digest that fails while other addresses wrote parts of the file has those parts fetched
-// again from the first address before the file is given up.
+// Step 4 of a download: the rest of the file through the transfer loop (RangedTransfer.h), the
+// agreed answer its first range; then step 5. The digest follows the done prefix, and a digest
+// that fails while other addresses wrote parts of the file has those parts fetched again from
+// the first address before the file is given up.
 
 #include <algorithm>
+#include <cstdio>
 
 #include "net/DownloadSteps.h"
-#include "net/Http.h"
 #include "net/PartialFile.h"
 #include "net/PieceTable.h"
 #include "net/PrefixDigest.h"
@@ -35,54 +35,60 @@ void FillTable(CPieceTable& table, const ResumePoint& point, std::vector<std::st
         table.MarkDone(extent.start, extent.end, static_cast<int>(known - writers.begin()));
     }
 }
-}  // namespace
 
-NetResult& CHttp::NoteBusyHost(const DownloadJob& job, NetResult& result) {
-    // A host that asks for less keeps fewer connections for the rest of the run.
-    if (result.Status() == 429 || result.Status() == 503) {
-        int& limit = m_hostLimits.try_emplace(job.host, m_rangeSettings.maxPerHost).first->second;
-        limit = std::max(1, limit - 1);
-    }
+bool SizeKnown(const DownloadJob& job, const Agreement& agreed) {
+    return job.target.size > 0 || agreed.lengthAnnounced;
+}
+
+bool MaySplitNow(const DownloadContext& context, const DownloadJob& job, const Agreement& agreed,
+                 const CPieceTable& table) {
+    const bool sizeSigned = !job.target.sha256.empty() && job.target.size > 0;
+    const std::uint64_t size = SizeKnown(job, agreed) ? agreed.totalSize : 0;
+    const std::uint64_t done = table.DoneBytes();
+    const bool strong = agreed.validator && agreed.validator->rfind("etag ", 0) == 0;
+    const SplitFacts facts{size, size > done ? size - done : 0, agreed.status,
+                           strong && !agreed.untrusted, sizeSigned};
+    return MaySplit(facts, context.ranges);
+}
+
+// Bytes past the file's end are not the file: none of them is kept, and the next try starts
+// afresh.
+NetResult& Forgotten(NetResult& result, const DownloadJob& job, ResumeRecord& record) {
+    if (result.Failure() != NetFailure::TooLarge) return result;
+    std::remove(job.extentsPath.c_str());
+    std::remove(job.partialPath.c_str());
+    std::remove(job.recordPath.c_str());
+    record.synced = 0;
     return result;
 }
+}  // namespace
 
-bool CHttp::MaySplitNow(const DownloadJob& job, const Agreement& agreed,
-                        const ResumePoint& point) const {
-    const bool sizeSigned = !job.target.sha256.empty() && job.target.size > 0;
-    const bool sizeKnown = sizeSigned || agreed.lengthAnnounced;
-    std::uint64_t done = point.offset;
-    for (const DoneExtent& extent : point.done) done += extent.end - extent.start;
-    const SplitFacts facts{
-        sizeKnown ? m_nTotalSize : 0, m_nTotalSize > done ? m_nTotalSize - done : 0, agreed.status,
-        agreed.validator && agreed.validator->rfind("etag ", 0) == 0, sizeSigned};
-    return MaySplit(facts, m_rangeSettings);
-}
-
-NetResult CHttp::TransferRanges(const DownloadJob& job, bool maySplit, CPartialFile& partial,
-                                ResumePoint& point, Received& got) {
-    // Bytes an answer from the first byte brought while it was agreed on.
-    if (NetResult flushed = partial.Flush(); !flushed.Ok()) return flushed;
+NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job,
+                         Agreement& agreed, CPartialFile& partial, ResumePoint& point,
+                         Received& got) {
     std::vector<RangeSource> sources = SourcesOf(job);
     std::vector<std::string> writers;
     for (const RangeSource& source : sources) writers.push_back(source.url);
-    CPieceTable table(m_nTotalSize);
+    const bool sizeKnown = SizeKnown(job, agreed);
+    CPieceTable table(sizeKnown ? agreed.totalSize : kOpenEnd);
     FillTable(table, point, writers);
     std::unique_ptr<CPrefixDigest> digest;
-    if (!job.target.sha256.empty()) digest = std::make_unique<CPrefixDigest>(partial);
+    if (!job.target.sha256.empty()) digest = std::make_unique<CPrefixDigest>(partial, kRangeBufferBytes);
     if (digest) digest->Follow(table.Prefix());
 
-    CRangedTransfer ranges({*m_pSession, job, partial, point.record, m_rangeSettings, m_hostLimits,
-                            digest.get(), m_dwRequestFlags},
+    CRangedTransfer ranges({context, job, partial, point.record, digest.get(), agreed.totalSize,
+                            sizeKnown},
                            std::move(sources), std::move(writers), table);
-    ranges.AdoptFirst(std::move(m_pHttpFile), point.offset, maySplit);
+    ranges.AdoptFirst(agreed, MaySplitNow(context, job, agreed, table));
     for (bool again = true;; again = false) {
-        if (NetResult run = ranges.Run(got); !run.Ok()) return run;
-        if (!IsComplete(got)) return NetResult::Fail(NetFailure::Incomplete, job.partialPath);
+        if (NetResult run = ranges.Run(got); !run.Ok()) return Forgotten(run, job, point.record);
+        const bool complete = context.stop == 0 && got.bodyEnded && table.Size() > 0;
+        if (!complete) return NetResult::Fail(NetFailure::Incomplete, job.partialPath);
         std::string hex;
         if (digest)
             if (NetResult r = digest->HexDigest(table.Size(), hex); !r.Ok()) return r;
         const bool wrong = digest && !SameDigest(hex, job.target.sha256);
         if (!wrong || !again || !ranges.RefetchFromFirstSource())
-            return PlaceFile(job, partial, hex, point.record);
+            return FinishFile(job, partial, hex, point.record);
     }
 }

@@ -1,34 +1,30 @@
 #pragma once
-// The steps of one download (CHttp::DownloadFile), in the order they run. Each takes what the
-// steps before it gave and gives a small value of its own:
-//   1. LoadResumePoint: what the partial file and its record are worth      -> ResumePoint
-//   2. CHttp::Negotiate: requests until an answer can continue the file     -> Agreement
-//   3. CHttp::PrepareFile: the partial and its record made ready for it     -> ResumePoint
-//   4. CHttp::Transfer: the body into the partial, with checkpoints         -> Received
-//   5. CHttp::Finish: the whole file checked and moved into its place
-// Negotiation and transfer work on one byte extent of the file. When the first answer allows
-// it (SplitDecision.h), or the partial has holes from an earlier run in ranges, steps 4 and 5
-// are CHttp::TransferRanges instead: the first connection goes on as the first of up to four
-// ranges (RangedTransfer.h), and the digest follows the file's done prefix.
+// The steps of one download (CHttp::DownloadFile), in the order they run. Each is a function
+// of its own file; each takes what the steps before it gave and gives a small value of its own:
+//   1. LoadResumePoint: what the partial file and its record are worth        -> ResumePoint
+//   2. Negotiate: requests until an answer can continue the file               -> Agreement
+//   3. PrepareFile: the partial and its record made ready for that answer      -> ResumePoint
+//   4. TransferRanges: the rest of the file through the transfer loop, the
+//      agreed answer its first range, up to four ranges at once                -> Received
+//   5. FinishFile: the whole file checked and moved into its place
+// RunDownload (DownloadAttempt.cpp) runs them as one attempt, and starts the file once more
+// from its first byte when the server's file changed under it.
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "net/DownloadContext.h"
 #include "net/ExtentsNote.h"
-#include "net/ResumeAnswer.h"
+#include "net/HttpFile.h"
+#include "net/RangeAnswer.h"
 #include "net/ResumeRecord.h"
 #include "net/UrlParts.h"
 
 class CPartialFile;
 class ITransferSink;
-
-// Bytes [start, end) of the file; without an end, to the end of the file.
-struct ByteExtent {
-    std::uint64_t start = 0;
-    std::optional<std::uint64_t> end;
-};
 
 // What one download is asked to do; fixed for its whole run.
 struct DownloadJob {
@@ -44,9 +40,6 @@ struct DownloadJob {
     // Where ranges of the file may come from: url first; in a signed download also the main
     // address and the mirrors, since the digest vouches for the whole.
     std::vector<std::string> rangeAddresses;
-
-    // The bytes the file may hold: the size known beforehand bounds them.
-    ByteExtent WholeFile(std::uint64_t from) const;
 };
 
 // Step 1 (and 3, which makes it true for the answer agreed on).
@@ -58,25 +51,52 @@ struct ResumePoint {
     std::vector<DoneExtent> done;        // done extents beyond offset, of a partial with holes
 };
 
-// Step 2: how the last answer continues the file.
+// How the agreed answer's body continues the file.
+enum class ResumeAction {
+    Append,   // it continues the partial file where the resume point is
+    Restart,  // it is the file from its first byte: the partial starts again with it
+};
+
+// Step 2: the answer the download goes on with.
 struct Agreement {
     ResumeAction action = ResumeAction::Append;
-    long status = 0;  // of the answer agreed on
-    // Body bytes already read to compare with the disk; the file's first bytes when the
-    // answer starts the file again.
+    long status = 0;
+    // Restart: the body's first bytes, already read while the answer was judged.
     std::string leadingBytes;
     std::uint64_t totalSize = 0;  // the whole file's size as the answer tells it
-    bool lengthAnnounced = false;
+    bool lengthAnnounced = false;  // it gave a length, so the size is known
     std::optional<std::string> validator;  // how the server names its copy
+    bool untrusted = false;  // after If-Range it named no copy at all
+    std::unique_ptr<CHttpFile> answer;  // its body brings the file's bytes [bodyAt, bodyEnd)
+    std::uint64_t bodyAt = 0;
+    std::uint64_t bodyEnd = kOpenEnd;
+    RangeAsk ask;            // what it answered
+    AnswerContext judgedIn;  // what was known when it was judged
 };
 
 // Step 4.
 struct Received {
     std::uint64_t present = 0;   // bytes in the partial
-    std::uint64_t received = 0;  // of them, received by this transfer
-    bool bodyEnded = false;      // the whole body arrived and the transfer ended cleanly
+    std::uint64_t received = 0;  // body bytes received by this transfer
+    std::uint64_t kept = 0;      // of them, bytes kept in the file
+    bool bodyEnded = false;      // every byte of the file arrived
 };
 
 // Step 1: the partial's length, cut back to what its record says was synced; nothing of a
-// partial whose record names another file.
+// partial whose record names another file, or is damaged.
 NetResult LoadResumePoint(CPartialFile& partial, const DownloadJob& job, ResumePoint& point);
+// Step 2.
+NetResult Negotiate(const DownloadContext& context, const DownloadJob& job,
+                    CPartialFile& partial, ResumePoint& point, Agreement& agreed);
+// Step 3.
+NetResult PrepareFile(const DownloadContext& context, const DownloadJob& job,
+                      const Agreement& agreed, CPartialFile& partial, ResumePoint& point);
+// Steps 4 and 5.
+NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job,
+                         Agreement& agreed, CPartialFile& partial, ResumePoint& point,
+                         Received& got);
+NetResult FinishFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
+                     ResumeRecord& record);
+// The whole download; totalSize is set to the size the agreed answer told.
+NetResult RunDownload(const DownloadContext& context, const DownloadJob& job,
+                      std::uint64_t& totalSize);

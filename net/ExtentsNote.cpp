@@ -43,8 +43,9 @@ std::string ExtentsNotePath(const std::string& partialPath) {
 }
 
 std::optional<ExtentsNote> LoadExtentsNote(const std::string& path) {
-    std::optional<std::istringstream> text = NoteLinesAfter(path, kMaxNoteBytes, kMagic);
-    return text ? ExtentsIn(*text) : std::nullopt;
+    NoteLines note = ReadNote(path, kMaxNoteBytes, kMagic);
+    if (note.state != NoteLines::State::Good) return std::nullopt;
+    return ExtentsIn(note.lines);
 }
 
 NetResult SaveExtentsNote(const std::string& path, const ExtentsNote& note) {
@@ -53,5 +54,5 @@ NetResult SaveExtentsNote(const std::string& path, const ExtentsNote& note) {
         if (IsNoteLineSafe(extent.writer) && extent.start < extent.end)
             text += "done " + std::to_string(extent.start) + " " + std::to_string(extent.end) +
                     " " + extent.writer + "\n";
-    return SaveTextAtomically(path, text);
+    return SaveCheckedNote(path, text);
 }

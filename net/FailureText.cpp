@@ -34,9 +34,25 @@ std::string ReportedMessage(const NetResult& failure, const std::string& destina
             return url + ":" + failure.Detail();
         case NetFailure::MoveFailed:
             return FileInUseText(destination);
-        default:
+        case NetFailure::KeepsChanging:
+            return url + ":the file changed under every try";
+        // Failures of the connection, and those told before: the next try resumes.
+        case NetFailure::None:
+        case NetFailure::BadUrl:
+        case NetFailure::BadDigest:
+        case NetFailure::FileInUse:
+        case NetFailure::Unreachable:
+        case NetFailure::Interrupted:
+        case NetFailure::Stalled:
+        case NetFailure::Transfer:
+        case NetFailure::Stopped:
+        case NetFailure::FileError:
+        case NetFailure::Incomplete:
+        case NetFailure::NoSpace:
+        case NetFailure::FileChanged:
             return {};
     }
+    return {};
 }
 }  // namespace
 
@@ -55,7 +71,23 @@ FailureTexts DownloadFailureTexts(const NetResult& failure, const std::string& d
         }
         case NetFailure::FileError:
             return {failure.Detail(), {}};
-        default:
+        case NetFailure::None:
+        case NetFailure::Connect:
+        case NetFailure::NotFound:
+        case NetFailure::Refused:
+        case NetFailure::Unreachable:
+        case NetFailure::Interrupted:
+        case NetFailure::Stalled:
+        case NetFailure::Transfer:
+        case NetFailure::Stopped:
+        case NetFailure::Incomplete:
+        case NetFailure::DigestMismatch:
+        case NetFailure::MoveFailed:
+        case NetFailure::TooLarge:
+        case NetFailure::Contradicted:
+        case NetFailure::Insecure:
+        case NetFailure::FileChanged:
+        case NetFailure::KeepsChanging:
             break;
     }
     const std::string message = ReportedMessage(failure, destination);
@@ -80,7 +112,27 @@ std::string ExchangeLogText(const NetResult& failure, std::string_view what) {
             return name + ": the server answered " + failure.Detail();
         case NetFailure::Insecure:
             return name + ": secure connection refused: " + failure.Detail();
-        default:
-            return name + ": not received: " + failure.Detail();
+        case NetFailure::None:
+        case NetFailure::BadUrl:
+        case NetFailure::BadDigest:
+        case NetFailure::FileInUse:
+        case NetFailure::Connect:
+        case NetFailure::NotFound:
+        case NetFailure::Unreachable:
+        case NetFailure::Interrupted:
+        case NetFailure::Stalled:
+        case NetFailure::Transfer:
+        case NetFailure::Stopped:
+        case NetFailure::FileError:
+        case NetFailure::Incomplete:
+        case NetFailure::DigestMismatch:
+        case NetFailure::MoveFailed:
+        case NetFailure::NoSpace:
+        case NetFailure::TooLarge:
+        case NetFailure::Contradicted:
+        case NetFailure::FileChanged:
+        case NetFailure::KeepsChanging:
+            break;
     }
+    return name + ": not received: " + failure.Detail();
 }

@@ -1,10 +1,13 @@
 #pragma once
 // The HTTP client of one worker run: one session (keeping connections alive across its
-// requests), at most one open connection and request, and a lock around their creation and
-// release. http and https URLs are served; anything else fails at once without traffic.
+// requests, and driving a download's parallel ranges through one multi handle), the current
+// request of a text exchange or size query with its connection, and a lock around their
+// creation and release. A download's requests belong to the download (DownloadSteps.h).
+// http and https URLs are served; anything else fails at once without traffic.
 //
-// Every failure inside is a NetResult; the public operations keep the answers the worker
-// relies on (an empty text, a size of 0, a download result of 0 with LastError()).
+// Every failure inside is a NetResult, which the operations that tell failures apart return;
+// the others keep the answers of the original interface (an empty text, a size of 0, a
+// download result of 0 with LastError()).
 
 #include <atomic>
 #include <cstdint>
@@ -15,25 +18,19 @@
 #include <optional>
 #include <string>
 
+#include "net/AddressHistory.h"
+#include "net/DownloadContext.h"
+#include "net/DownloadHeaders.h"
 #include "net/HttpConnection.h"
 #include "net/HttpFile.h"
 #include "net/InternetSession.h"
 #include "net/NetResult.h"
 #include "net/RangeSettings.h"
+#include "net/RetryPolicy.h"
 #include "net/ResumeRecord.h"
 #include "net/TransferSink.h"
 #include "net/UrlParts.h"
 
-class CBackgroundCheckpoint;
-class CPartialFile;
-struct Agreement;
-struct AnswerJudgement;
-struct ByteExtent;
-struct DownloadJob;
-struct RangeAsk;
-struct Received;
-struct ResumePoint;
-enum class ResumeAction;
 
 class CHttp {
   public:
@@ -90,7 +87,7 @@ class CHttp {
     // The text the last failed download left (FailureText.h); each operation clears it.
     const std::string& LastError() const { return m_strError; }
     // Free bytes on the file system of a path; tests hand in a small disk.
-    using FreeSpaceProbe = std::function<std::optional<std::uint64_t>(const std::string& path)>;
+    using FreeSpaceProbe = ::FreeSpaceProbe;
     void SetFreeSpaceProbe(FreeSpaceProbe probe) { m_freeSpace = std::move(probe); }
     // Size of the file the last DownHttpFile expected: bytes on disk plus the announced length.
     std::uint64_t TotalSize() const { return m_nTotalSize; }
@@ -99,6 +96,8 @@ class CHttp {
     void SetTransferLimits(const CTransferLimits& limits) { m_limits = limits; }
     // How downloads may split into parallel ranges; one connection on a metered network.
     void SetRangeSettings(const RangeSettings& settings) { m_rangeSettings = settings; }
+    // How each range of a download is tried again; the same numbers as the worker's attempts.
+    void SetRetrySettings(const RetrySettings& settings) { m_retrySettings = settings; }
     // Tests only: https servers are verified against the CA certificates in this file instead
     // of the system's store. Takes effect when the session is created.
     void SetCaFile(std::string path) { m_caFile = std::move(path); }
@@ -109,36 +108,8 @@ class CHttp {
     void OpenRequest(const CUrlParts& parts, HttpVerb verb);
     // The same for an exchange other than a download, held to the exchange's time limit.
     void OpenExchange(const CUrlParts& parts, HttpVerb verb);
-    // The steps of a download, in the order they run (DownloadSteps.h).
-    NetResult RunDownload(const DownloadJob& job);
-    NetResult Attempt(const DownloadJob& job, CPartialFile& partial);
-    NetResult Negotiate(const DownloadJob& job, ByteExtent extent, CPartialFile& partial,
-                        ResumePoint& point, Agreement& agreed);
-    NetResult Confirm(const RangeAsk& ask, CPartialFile& partial, const DownloadTarget& target,
-                      Agreement& agreed, AnswerJudgement& judged);
-    void Agree(const RangeAsk& ask, ResumeAction action, std::uint64_t signedSize,
-               Agreement& agreed);
-    NetResult PrepareFile(const DownloadJob& job, const Agreement& agreed, CPartialFile& partial,
-                          ResumePoint& point);
-    NetResult Transfer(const DownloadJob& job, const ByteExtent& extent, CPartialFile& partial,
-                       ResumeRecord& record, Received& got);
-    NetResult ReceiveBody(const DownloadJob& job, const ByteExtent& extent, CPartialFile& partial,
-                          CBackgroundCheckpoint& checkpoint, ResumeRecord& record, Received& got);
-    NetResult Finish(const DownloadJob& job, CPartialFile& partial, const Received& got,
-                     ResumeRecord& record);
-    bool IsComplete(const Received& got) const;
-    NetResult PlaceFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
-                        ResumeRecord& record);
-    // Steps 4 and 5 as ranges (DownloadRanges.cpp).
-    NetResult& NoteBusyHost(const DownloadJob& job, NetResult& result);
-    bool MaySplitNow(const DownloadJob& job, const Agreement& agreed,
-                     const ResumePoint& point) const;
-    NetResult TransferRanges(const DownloadJob& job, bool maySplit, CPartialFile& partial,
-                             ResumePoint& point, Received& got);
-    // The status and Retry-After of the current answer, for a failure that has none.
-    NetResult& WithAnswer(NetResult& result) const;
-    // Reads exactly size body bytes of the current answer.
-    NetResult ReadExactly(std::size_t size, std::string& bytes);
+    // What a download is given of this client (DownloadContext.h).
+    DownloadContext Context();
     // Leaves the failure's text in m_strError and the log, as far as its kind asks for.
     void Report(const NetResult& failure, const std::string& destination);
 
@@ -159,10 +130,7 @@ class CHttp {
     CTransferLimits m_limits;
     FreeSpaceProbe m_freeSpace;
     RangeSettings m_rangeSettings;
-    std::map<std::string, int> m_hostLimits;  // connections each host allows, for this run
+    RetrySettings m_retrySettings;
+    CAddressHistory m_history;  // what this run learned of each address
     std::string m_caFile;
 };
-
-// Sent with every size query and download.
-inline constexpr char kDownloadHeaders[] =
-    "Accept: */*\r\nUser-Agent:  Mozilla/4.0 (compatible; MSIE 5.00; Windows 98)\r\n";

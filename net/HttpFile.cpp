@@ -222,6 +222,19 @@ NetResult CHttpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
     return result;
 }
 
+NetResult CHttpFile::ReadExactly(std::size_t size, std::string& bytes) {
+    bytes.assign(size, '\0');
+    std::size_t got = 0;
+    while (got < size) {
+        std::size_t n = 0;
+        NetResult read = Read(bytes.data() + got, size - got, n);
+        got += n;
+        if (!read.Ok()) return read;
+        if (n == 0) return NetResult::Fail(NetFailure::Incomplete, "answer ended early");
+    }
+    return {};
+}
+
 NetResult CHttpFile::ReadAvailable(void* buffer, std::size_t size, std::size_t& got) {
     got = 0;
     if (size == 0 || !m_inMulti) return {};

@@ -39,8 +39,9 @@ class CHttpFile {
     // transfer fails as Stalled.
     void LimitTotalTime(long seconds);
     // Sends the request, with extra header lines and a body when given, and waits for the
-    // headers of the final response. Fails with Transfer when the transfer fails, Stopped when
-    // the stop flag is raised meanwhile, and Connect when it ended without any response.
+    // headers of the final response. Fails with the kind of the transfer's failure
+    // (Unreachable, Interrupted, Stalled, Insecure, Transfer, ...), Stopped when the stop flag
+    // is raised meanwhile, and Connect when it ended without any response.
     NetResult SendRequest(const std::string& headers = {}, const std::string& body = {});
     // The same without waiting: the request joins the session's transfers, which any request
     // of the session drives (ReadAvailable, WaitForAny). Answered() or Ended() tells when the
@@ -58,9 +59,11 @@ class CHttpFile {
 
     // Copies at most size body bytes into buffer and sets got to their number: 0 at the end
     // of the body, or when the stop flag was seen while waiting for the network (then
-    // Stopped() is true). Fails with Transfer once the bytes that arrived before a transfer
-    // failure are handed out.
+    // Stopped() is true). Fails with the kind of the transfer's failure once the bytes that
+    // arrived before it are handed out.
     NetResult Read(void* buffer, std::size_t size, std::size_t& got);
+    // Reads exactly size body bytes into bytes; Incomplete when the body ends first.
+    NetResult ReadExactly(std::size_t size, std::string& bytes);
     // The same without waiting for the network: what has arrived (0 when nothing has), after
     // one step of the session. got is 0 and Ended() true at the end of the body.
     NetResult ReadAvailable(void* buffer, std::size_t size, std::size_t& got);

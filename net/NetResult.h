@@ -32,7 +32,8 @@ enum class NetFailure {
     TooLarge,        // the body is longer than the caller allows; no more of it was read
     Contradicted,    // the answer claims another size than the signed one: not the file
     Insecure,        // an https server's certificate did not verify, or a redirect left https
-    FileChanged,     // the server's file changed while ranges of it ran: they were dropped
+    FileChanged,     // the server's file changed under the download: it starts again
+    KeepsChanging,   // the file at this address changed under every try: it is given up
 };
 
 class [[nodiscard]] NetResult {

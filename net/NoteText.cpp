@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "base/UniqueFd.h"
+#include "net/Sha256.h"
 
 NetResult SaveTextAtomically(const std::string& path, const std::string& text) {
     const std::string temporary = path + ".new";
@@ -59,12 +60,38 @@ std::optional<std::uint64_t> NoteNumber(std::string_view text) {
     return value;
 }
 
-std::optional<std::istringstream> NoteLinesAfter(const std::string& path, std::size_t maxBytes,
-                                                 std::string_view magic) {
+namespace {
+constexpr std::string_view kCheck = "check ";
+
+std::string CheckOf(std::string_view text) {
+    CSha256 sha;
+    sha.Update(text.data(), text.size());
+    return sha.HexDigest();
+}
+}  // namespace
+
+NetResult SaveCheckedNote(const std::string& path, const std::string& text) {
+    return SaveTextAtomically(path, text + std::string(kCheck) + CheckOf(text) + "\n");
+}
+
+NoteLines ReadNote(const std::string& path, std::size_t maxBytes, std::string_view magic) {
+    NoteLines note;
+    if (::access(path.c_str(), F_OK) != 0) return note;
+    note.state = NoteLines::State::Damaged;
     const std::optional<std::string> text = LoadSmallText(path, maxBytes);
-    if (!text) return std::nullopt;
-    std::istringstream lines(*text);
-    std::string line;
-    if (!std::getline(lines, line) || line != magic) return std::nullopt;
-    return lines;
+    const std::string first = std::string(magic) + "\n";
+    if (!text || text->compare(0, first.size(), first) != 0 || text->back() != '\n') return note;
+    std::string_view body = *text;
+    // The last line, "check <digest of everything before it>", when there is one.
+    const std::size_t lastStart = body.find_last_of('\n', body.size() - 2) + 1;
+    const std::string_view last = body.substr(lastStart, body.size() - 1 - lastStart);
+    if (last.substr(0, kCheck.size()) != kCheck) {
+        note.state = NoteLines::State::Unchecked;
+    } else {
+        body = body.substr(0, lastStart);
+        if (last.substr(kCheck.size()) != CheckOf(body)) return note;
+        note.state = NoteLines::State::Good;
+    }
+    note.lines.str(std::string(body.substr(first.size())));
+    return note;
 }

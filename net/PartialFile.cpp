@@ -8,17 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
-namespace {
-constexpr std::size_t kWriteBufferBytes = 256 * 1024;
-}
-
-CPartialFile::CPartialFile() : m_buffer(new char[kWriteBufferBytes]) {}
-
 bool CPartialFile::Open(const std::string& path) {
     UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
     if (!fd) return false;
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
-    if (::lseek(fd.get(), 0, SEEK_END) < 0) return false;
     m_fd = std::move(fd);
     m_path = path;
     return true;
@@ -35,61 +28,13 @@ NetResult CPartialFile::Length(std::uint64_t& length) const {
     return {};
 }
 
-NetResult CPartialFile::NextBlock(std::size_t size, char*& block) {
-    block = nullptr;
-    if (m_held + size > kWriteBufferBytes)
-        if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
-    block = m_buffer.get() + m_held;
-    return {};
-}
-
-NetResult CPartialFile::Flush() {
-    const std::size_t held = m_held;
-    std::size_t written = 0;
-    // Whatever happens, the held bytes are written at most once: after a failure the file
-    // stays a clean prefix of the download.
-    m_held = 0;
-    NetResult result;
-    while (written < held) {
-        ssize_t n = ::write(m_fd.get(), m_buffer.get() + written, held - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            result = FileError(n == 0 ? ENOSPC : errno);
-            break;
-        }
-        written += static_cast<std::size_t>(n);
-    }
-    // The digest follows the file: it gets what reached it, even after a failure.
-    if (m_digest) m_buffer = m_digest->Exchange(std::move(m_buffer), written);
-    return result;
-}
-
-void CPartialFile::Close() {
-    if (!m_fd) return;
-    // Closing after a failure: what could be written is there.
-    static_cast<void>(Flush());
-    m_fd.Reset();
-}
-
 NetResult CPartialFile::Restart() {
-    m_held = 0;
-    if (::ftruncate(m_fd.get(), 0) != 0 || ::lseek(m_fd.get(), 0, SEEK_SET) < 0)
-        return FileError(errno);
-    if (m_digest) m_digest = std::make_unique<CBackgroundDigest>(kWriteBufferBytes);
-    return {};
+    return CutBack(0);
 }
 
 NetResult CPartialFile::CutBack(std::uint64_t length) {
-    m_held = 0;
-    if (::ftruncate(m_fd.get(), static_cast<off_t>(length)) != 0 ||
-        ::lseek(m_fd.get(), 0, SEEK_END) < 0)
-        return FileError(errno);
-    return m_digest ? StartDigest() : NetResult{};
-}
-
-NetResult CPartialFile::Sync() {
-    if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
-    return SyncWritten();
+    if (::ftruncate(m_fd.get(), static_cast<off_t>(length)) != 0) return FileError(errno);
+    return {};
 }
 
 NetResult CPartialFile::SyncWritten() const {
@@ -120,28 +65,5 @@ NetResult CPartialFile::ReadAt(std::uint64_t offset, std::size_t size, std::stri
         got += static_cast<std::size_t>(n);
     }
     bytes.resize(got);
-    return {};
-}
-
-NetResult CPartialFile::StartDigest() {
-    if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
-    m_digest = std::make_unique<CBackgroundDigest>(kWriteBufferBytes);
-    for (off_t at = 0;;) {
-        ssize_t n = ::pread(m_fd.get(), m_buffer.get(), kWriteBufferBytes, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            m_digest.reset();
-            return FileError(errno);
-        }
-        if (n == 0) return {};
-        m_buffer = m_digest->Exchange(std::move(m_buffer), static_cast<std::size_t>(n));
-        at += n;
-    }
-}
-
-NetResult CPartialFile::Digest(std::string& hex) {
-    hex.clear();
-    if (NetResult flushed = Flush(); !flushed.Ok()) return flushed;
-    if (m_digest) hex = m_digest->HexDigest();
     return {};
 }

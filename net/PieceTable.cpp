@@ -136,3 +136,32 @@ std::vector<PieceSpan> CPieceTable::DoneSpans() const {
         if (span.state == State::Done) done.push_back(span);
     return done;
 }
+
+std::uint64_t CPieceTable::DoneRunBefore(std::uint64_t at) const {
+    if (at == 0) return 0;
+    const std::size_t i = SpanAt(at - 1);
+    if (i >= m_spans.size() || m_spans[i].state != State::Done) return 0;
+    // Equal neighbours are merged, but done bytes of two writers are two spans.
+    std::size_t first = i;
+    while (first > 0 && m_spans[first - 1].state == State::Done &&
+           m_spans[first - 1].end == m_spans[first].start)
+        --first;
+    return at - m_spans[first].start;
+}
+
+void CPieceTable::EndAt(std::uint64_t size) {
+    std::vector<PieceSpan> spans;
+    for (PieceSpan span : m_spans) {
+        if (span.start >= size) break;
+        span.end = std::min(span.end, size);
+        spans.push_back(span);
+    }
+    m_spans = std::move(spans);
+    m_size = size;
+}
+
+void CPieceTable::TakeOver(int range, std::uint64_t start, std::uint64_t end) {
+    for (const PieceSpan span : std::vector<PieceSpan>(m_spans))
+        if (span.state == State::Free && span.end > start && span.start < end)
+            Assign(std::max(span.start, start), std::min(span.end, end), State::Owned, range);
+}

@@ -20,6 +20,7 @@ struct PieceSpan {
 
 class CPieceTable {
   public:
+    // size: the file's size, or kOpenEnd (RangeAnswer.h) while it is unknown.
     explicit CPieceTable(std::uint64_t size);
 
     // The next free piece in file order, at most pieceBytes long, now owned by range.
@@ -45,6 +46,12 @@ class CPieceTable {
     std::uint64_t DoneBytes() const;
     bool Complete() const { return Prefix() == m_size; }
     bool AnyFree() const;
+    // How many done bytes end at at, without a gap.
+    std::uint64_t DoneRunBefore(std::uint64_t at) const;
+    // The file ends at size (it was of unknown size until its body ended there).
+    void EndAt(std::uint64_t size);
+    // Bytes [start, end), free after a range was dropped, are owned by range now.
+    void TakeOver(int range, std::uint64_t start, std::uint64_t end);
     // Whether every byte of [start, end) is done.
     bool AllDone(std::uint64_t start, std::uint64_t end) const;
     std::vector<PieceSpan> DoneSpans() const;

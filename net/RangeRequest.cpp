@@ -1,32 +1,21 @@
-// One range of a download as it goes: it takes the next piece and asks an address for it
-// (with If-Range, or an overlap to compare when no validator is known), judges the answer,
-// receives the body into its buffer and writes it where it belongs, and fails on its own.
+// One range's request and its answer: it takes the next piece and asks an address for it
+// (with If-Range when the address's validator is known, and the bytes before it again to
+// compare whenever those are done), and judges the answer.
 
 #include <algorithm>
 
 #include "base/DebugTrace.h"
-#include "base/Format.h"
-#include "net/Http.h"
+#include "net/AnswerOf.h"
 #include "net/InternetSession.h"
 #include "net/PartialFile.h"
 #include "net/RangedTransfer.h"
-#include "net/TransferSink.h"
 
 namespace {
 constexpr std::size_t kBlockBytes = 4096;
-// At most this much of one range is taken in a turn, so that the others are read in time.
-constexpr int kBlocksPerTurn = 64;
 // An idle range takes half of another's piece only when that half is at least this long.
 constexpr std::uint64_t kMinStealBytes = 1 << 20;
-// Without a validator, the bytes just before a range are asked for again and compared.
+// The bytes before a range asked for again, to compare with those on disk.
 constexpr std::uint64_t kOverlapBytes = 64 * 1024;
-
-std::string PieceHeaders(const PieceAsk& ask) {
-    return kDownloadHeaders +
-           Format("Range: bytes=%llu-%llu\r\n", static_cast<unsigned long long>(ask.first),
-                  static_cast<unsigned long long>(ask.last)) +
-           (ask.validator ? "If-Range: " + *ask.validator + "\r\n" : std::string());
-}
 
 bool Due(const CRange& range) {
     return std::chrono::steady_clock::now() >= range.retryAt;
@@ -34,7 +23,6 @@ bool Due(const CRange& range) {
 }  // namespace
 
 bool CRangedTransfer::Service(CRange& range) {
-    if (!m_fatal.Ok()) return false;
     switch (range.phase) {
         case CRange::Phase::Idle:
             return StartNext(range);
@@ -50,11 +38,20 @@ bool CRangedTransfer::StartNext(CRange& range) {
     if (range.retired || !Due(range)) return false;
     const std::optional<int> source = PickSource();
     if (!source) return false;
-    auto piece = m_table.Claim(range.id, m_parts.settings.pieceBytes);
+    auto piece = m_table.Claim(range.id, m_parts.context.ranges.pieceBytes);
     if (!piece && !m_table.AnyFree()) piece = m_table.Steal(range.id, kMinStealBytes);
-    if (!piece) return false;
+    if (!piece) return !m_table.AnyFree() && StartRace(range);
     Ask(range, *source, piece->start, piece->end);
     return true;
+}
+
+// Whenever the bytes before start are done they are asked for again and compared: a server
+// may keep its validator while its file changes. A host that gave no validator at all is held
+// to whatever is done there.
+std::uint64_t CRangedTransfer::OverlapBefore(std::uint64_t start, const RangeSource& from) const {
+    const std::uint64_t done = m_table.DoneRunBefore(start);
+    if (done >= kOverlapBytes) return kOverlapBytes;
+    return m_parts.context.history.RangesDistrusted(from.host) ? done : 0;
 }
 
 void CRangedTransfer::Ask(CRange& range, int source, std::uint64_t start, std::uint64_t end) {
@@ -62,18 +59,18 @@ void CRangedTransfer::Ask(CRange& range, int source, std::uint64_t start, std::u
     range.source = source;
     range.at = start;
     range.answerEnd = end;
-    range.ask = {start, end - 1, m_parts.record.IfRangeFor(from.host)};
+    const bool distrusted = m_parts.context.history.RangesDistrusted(from.host);
+    range.ask = {start, end, OverlapBefore(start, from),
+                 distrusted ? std::nullopt : m_parts.record.ValidatorFor(from.host)};
+    range.judgedIn = {m_table.Size() == kOpenEnd ? 0 : m_table.Size(),
+                      m_parts.job.target.size > 0, false, false};
     range.overlap.clear();
-    range.overlapWanted = 0;
-    if (!range.ask.validator && start >= kOverlapBytes &&
-        m_table.AllDone(start - kOverlapBytes, start)) {
-        range.overlapWanted = kOverlapBytes;
-        range.ask.first = start - kOverlapBytes;
-    }
-    range.file =
-        std::make_unique<CHttpFile>(m_parts.session, HttpVerb::Get, from.url, m_parts.requestFlags);
+    range.compared = range.ask.overlap == 0;
+    range.bodyBytes = range.kept = 0;
+    range.file = std::make_unique<CHttpFile>(m_parts.context.session, HttpVerb::Get, from.url,
+                                             m_parts.context.requestFlags);
     range.phase = CRange::Phase::Asking;
-    if (NetResult sent = range.file->StartRequest(PieceHeaders(range.ask)); !sent.Ok())
+    if (NetResult sent = range.file->StartRequest(RangeRequestHeaders(range.ask)); !sent.Ok())
         Fail(range, sent);
 }
 
@@ -86,121 +83,66 @@ bool CRangedTransfer::TakeAnswer(CRange& range) {
         Fail(range, failure);
         return true;
     }
-    // The record keeps "etag VALUE"; an If-Range carries the value alone.
-    const auto named =
-        ValidatorOf(file.ResponseHeader("ETag"), file.ResponseHeader("Last-Modified"));
-    const PieceAnswer answer{
-        file.QueryInfoStatusCode(), file.ResponseHeader("Content-Range"), file.ContentLength(),
-        named ? std::optional(named->substr(named->find(' ') + 1)) : std::nullopt};
-    const bool sizeSigned = m_parts.job.target.size > 0;
-    Judged(range, JudgePieceAnswer(range.ask, answer, m_table.Size(), sizeSigned), named);
+    StartPace(range);
+    const CTransferLimits& limits = m_parts.context.session.Limits();
+    range.floor.emplace(limits.minBytesPerSecond, std::chrono::seconds(limits.rateWindowSeconds));
+    Judged(range, JudgeAnswer(range.ask, AnswerOf(file, range.ask), range.judgedIn));
     return true;
 }
 
-void CRangedTransfer::Judged(CRange& range, PieceVerdict verdict,
-                             const std::optional<std::string>& validator) {
+void CRangedTransfer::Judged(CRange& range, const AnswerJudgement& judged) {
     RangeSource& from = m_sources[static_cast<std::size_t>(range.source)];
-    const long status = range.file->QueryInfoStatusCode();
-    const auto refused = [&](NetFailure kind) {
-        return NetResult::Fail(kind, std::to_string(status) + " (" + from.url + ")")
-            .Answered(status, range.file->RetryAfterSeconds());
-    };
-    switch (verdict) {
-        case PieceVerdict::Take:
-            if (validator && !range.ask.validator)
-                m_parts.record.validators[from.host] = *validator;
-            // Where the body really ends: a server may send more than was asked for.
-            if (const std::int64_t length = range.file->ContentLength(); length >= 0)
-                range.answerEnd = range.ask.first + static_cast<std::uint64_t>(length);
+    switch (judged.verdict) {
+        case AnswerVerdict::Take:
+            if (judged.untrusted) Refused(range, judged);
+            if (const auto named = AnswerOf(*range.file, range.ask).validator;
+                named && !range.ask.ifRange && !judged.untrusted &&
+                !m_parts.context.history.RangesDistrusted(from.host))
+                m_parts.record.validators[from.host] = *named;
+            range.answerEnd = std::min(range.answerEnd, judged.to);
             range.phase = CRange::Phase::Receiving;
             return;
-        case PieceVerdict::IgnoresRange:
+        case AnswerVerdict::IgnoresRange:
             // The others go on; this address serves no more ranges in this run.
             TRACE("%s ignores Range: one connection to it\n", from.url.c_str());
             from.usable = false;
-            m_parts.hostLimits[from.host] = 1;
+            m_parts.context.history.ConnectionLimit(from.host, 1) = 1;
             Drop(range);
             return;
-        case PieceVerdict::Changed:
+        case AnswerVerdict::Changed:
             m_changed = true;
             return;
-        case PieceVerdict::AddressFault:
-            from.usable = false;
-            return Fail(range, refused(status == 404 ? NetFailure::NotFound : NetFailure::Refused));
-        case PieceVerdict::Busy: {
-            int& limit = m_parts.hostLimits[from.host];
+        case AnswerVerdict::Busy: {
+            int& limit = m_parts.context.history.ConnectionLimit(from.host,
+                                                                 m_parts.context.ranges.maxPerHost);
             limit = std::max(1, std::min(limit, LiveTo(from.host)) - 1);
-            return Fail(range, refused(NetFailure::Refused));
+            break;
         }
-        case PieceVerdict::Retry:
-            return Fail(range, refused(NetFailure::Refused));
+        case AnswerVerdict::Refuse:
+            Refused(range, judged);
+            break;
+        case AnswerVerdict::Restart:
+        case AnswerVerdict::Contradicts:
+        case AnswerVerdict::NotFound:
+        case AnswerVerdict::Retry:
+            break;
     }
+    Fail(range, FailureOf(judged, from.url, *range.file));
 }
 
-bool CRangedTransfer::Receive(CRange& range) {
-    if (range.overlap.size() < range.overlapWanted) return CompareOverlap(range);
-    bool moved = false;
-    for (int block = 0; block < kBlocksPerTurn; ++block) {
-        std::uint64_t end = m_table.OwnedEnd(range.id, range.at);
-        // An answer that runs on continues into the next piece while that is free.
-        if (end == range.at && range.answerEnd > range.at) end = ContinueInto(range);
-        if (end == range.at) {
-            // A piece asked for whole ends with its answer: the connection then serves the next.
-            if (range.answerEnd == range.at && !range.file->Ended()) return moved;
-            EndPiece(range);
-            return true;
-        }
-        const std::size_t want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, end - range.at));
-        if (range.held + want > kRangeBufferBytes)
-            if (NetResult written = WriteOut(range); !written.Ok()) {
-                m_fatal = written;
-                return true;
-            }
-        std::size_t got = 0;
-        const NetResult read =
-            range.file->ReadAvailable(range.buffer.get() + range.held, want, got);
-        if (got > 0) {
-            Took(range, got);
-            moved = true;
-        }
-        if (!read.Ok()) {
-            Fail(range, read);
-            return true;
-        }
-        if (got > 0) continue;
-        if (!range.file->Ended()) return moved;
-        if (range.at < range.answerEnd)
-            Fail(range, NetResult::Fail(NetFailure::Incomplete, "answer ended early"));
-        else
-            EndPiece(range);
-        return true;
+// Logged once per address and kind; an address that named no copy after If-Range is held to
+// one connection, without If-Range, its overlap always compared, from now on.
+void CRangedTransfer::Refused(CRange& range, const AnswerJudgement& judged) {
+    const RangeSource& from = m_sources[static_cast<std::size_t>(range.source)];
+    if (judged.untrusted) {
+        m_parts.context.history.DistrustRanges(from.host);
+        m_parts.context.history.ConnectionLimit(from.host, 1) = 1;
+        m_parts.record.validators.erase(from.host);
+        m_parts.context.LogOnce(from.url, "no validator",
+                                "answer without its validator: one connection, bytes compared");
+        return;
     }
-    return moved;
-}
-
-// Block by block, into the window's one stream of events: the bytes present over every range.
-void CRangedTransfer::Took(CRange& range, std::size_t got) {
-    range.held += got;
-    range.at += got;
-    range.gained = true;
-    m_present += got;
-    m_received += got;
-    if (ITransferSink* sink = m_parts.job.sink) {
-        sink->OnBlockWritten(m_present, m_table.Size());
-        if (auto speed = m_clock.AverageKiBPerSecond(m_received)) sink->OnAverageSpeed(*speed);
-    }
-}
-
-// The next piece for a range whose answer runs on: the free one after it, or one another range
-// has only asked for so far (that request is dropped: this answer already brings its bytes).
-std::uint64_t CRangedTransfer::ContinueInto(CRange& range) {
-    const std::uint64_t piece = m_parts.settings.pieceBytes;
-    if (const std::optional<int> owner = m_table.OwnerAt(range.at); owner && *owner != range.id) {
-        CRange& other = *m_ranges[static_cast<std::size_t>(*owner)];
-        if (other.phase == CRange::Phase::Asking && other.at == range.at) Drop(other);
-    }
-    return m_table.Extend(range.id, range.at, piece);
+    m_parts.context.LogOnce(from.url, judged.refusal, judged.reason);
 }
 
 // The answer's first bytes, those already on disk, must be the disk's: otherwise the address
@@ -208,65 +150,31 @@ std::uint64_t CRangedTransfer::ContinueInto(CRange& range) {
 bool CRangedTransfer::CompareOverlap(CRange& range) {
     char block[kBlockBytes];
     const std::size_t want = static_cast<std::size_t>(
-        std::min<std::uint64_t>(kBlockBytes, range.overlapWanted - range.overlap.size()));
+        std::min<std::uint64_t>(kBlockBytes, range.ask.overlap - range.overlap.size()));
     std::size_t got = 0;
     const NetResult read = range.file->ReadAvailable(block, want, got);
     range.overlap.append(block, got);
+    range.bodyBytes += got;
     if (!read.Ok() || (got == 0 && range.file->Ended())) {
         Fail(range,
              read.Ok() ? NetResult::Fail(NetFailure::Incomplete, "answer ended early") : read);
         return true;
     }
-    if (range.overlap.size() < range.overlapWanted) return got > 0;
+    if (range.overlap.size() < range.ask.overlap) return got > 0;
     std::string onDisk;
-    if (NetResult r = m_parts.partial.ReadAt(range.ask.first, range.overlap.size(), onDisk);
-        !r.Ok())
+    if (NetResult r = m_parts.partial.ReadAt(range.ask.First(), range.overlap.size(), onDisk);
+        !r.Ok()) {
         m_fatal = r;
-    else if (onDisk != range.overlap)
-        Judged(range,
-               m_parts.job.target.size > 0 ? PieceVerdict::AddressFault : PieceVerdict::Changed,
-               std::nullopt);
-    return true;
-}
-
-NetResult CRangedTransfer::WriteOut(CRange& range) {
-    if (range.held == 0) return {};
-    const std::uint64_t from = range.at - range.held;
-    const NetResult written = m_parts.partial.WriteAt(from, range.buffer.get(), range.held);
-    range.held = 0;
-    if (!written.Ok()) return written;
-    m_table.MarkDone(from, range.at, range.source);
-    if (m_parts.digest) m_parts.digest->Follow(m_table.Prefix());
-    return {};
-}
-
-void CRangedTransfer::EndPiece(CRange& range) {
-    if (NetResult written = WriteOut(range); !written.Ok()) m_fatal = written;
-    range.failuresInRow = 0;
-    Drop(range);
-}
-
-void CRangedTransfer::Drop(CRange& range) {
-    m_table.Release(range.id, range.at);
-    // An answer not read to its end takes its connection with it.
-    range.file.reset();
-    range.phase = CRange::Phase::Idle;
-}
-
-void CRangedTransfer::Fail(CRange& range, NetResult failure) {
-    if (NetResult written = WriteOut(range); !written.Ok()) m_fatal = written;
-    Drop(range);
-    if (range.gained) range.failuresInRow = 0;
-    range.gained = false;
-    const bool alone = std::none_of(m_ranges.begin(), m_ranges.end(), [&](const auto& other) {
-        return other.get() != &range && !other->retired;
-    });
-    m_lastFailure = std::move(failure);
-    // Past its tries its work is the others'; the last one left ends the transfer.
-    if (++range.failuresInRow > m_parts.settings.maxTries || alone) {
-        range.retired = true;
-        return;
+        return true;
     }
-    range.retryAt = std::chrono::steady_clock::now() +
-                    m_parts.settings.firstDelay * (1 << std::min(range.failuresInRow - 1, 10));
+    if (onDisk == range.overlap) return range.compared = true;
+    const RangeSource& from = m_sources[static_cast<std::size_t>(range.source)];
+    m_parts.context.LogOnce(from.url, "overlap", "the bytes before " + std::to_string(range.ask.start) +
+                                                     " differ from those on disk");
+    if (m_parts.job.target.size > 0)
+        Fail(range, NetResult::Fail(NetFailure::Contradicted, "other bytes than on disk")
+                        .At(from.url));
+    else
+        m_changed = true;
+    return true;
 }

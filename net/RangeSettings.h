@@ -1,7 +1,7 @@
 #pragma once
-// How a download may run as parallel ranges of one file, and how each range rides out its
-// own failures. The worker hands the numbers down (its retry numbers, one connection on a
-// metered network); tests shorten them.
+// How a download may run as parallel ranges of one file. The worker hands the numbers down
+// (one connection on a metered network); tests shorten them. Each range rides out its own
+// failures by the same retry numbers as a whole attempt (RetryPolicy.h).
 
 #include <chrono>
 #include <cstdint>
@@ -16,8 +16,7 @@ struct RangeSettings {
     // every splitAfter while it runs).
     std::chrono::milliseconds splitAfter{250};
     std::chrono::milliseconds worthSplitting{3000};
-    // A range's failures in a row without progress before it hands its work over, and its
-    // first pause (doubled for each further failure).
-    int maxTries = 5;
-    std::chrono::milliseconds firstDelay{1000};
+    // Once nothing is free, an idle range races the slowest one for the rest of its piece when
+    // that rest would take longer than this at the slow range's rate.
+    std::chrono::milliseconds worthRacing{5000};
 };

@@ -36,20 +36,18 @@ ResumeRecord ResumeRecord::For(const DownloadTarget& target) {
     return record;
 }
 
-std::optional<std::string> ResumeRecord::IfRangeFor(const std::string& host) const {
+std::optional<std::string> ResumeRecord::ValidatorFor(const std::string& host) const {
     auto found = validators.find(host);
     if (found == validators.end()) return std::nullopt;
-    return found->second.substr(found->second.find(' ') + 1);
+    return found->second;
 }
 
 std::string ResumeRecordPath(const std::string& filePath) {
     return filePath + ".meta";
 }
 
-std::optional<ResumeRecord> LoadResumeRecord(const std::string& path) {
-    std::optional<std::istringstream> note = NoteLinesAfter(path, kMaxRecordBytes, kMagic);
-    if (!note) return std::nullopt;
-    std::istringstream& lines = *note;
+namespace {
+std::optional<ResumeRecord> RecordIn(std::istringstream& lines) {
     std::string line;
     ResumeRecord record;
     bool sawSynced = false;
@@ -82,6 +80,15 @@ std::optional<ResumeRecord> LoadResumeRecord(const std::string& path) {
     if (!sawSynced) return std::nullopt;
     return record;
 }
+}  // namespace
+
+std::optional<ResumeRecord> LoadResumeRecord(const std::string& path, bool* damaged) {
+    NoteLines note = ReadNote(path, kMaxRecordBytes, kMagic);
+    std::optional<ResumeRecord> record;
+    if (note.state == NoteLines::State::Good) record = RecordIn(note.lines);
+    if (damaged) *damaged = note.state == NoteLines::State::Damaged || (note.state == NoteLines::State::Good && !record);
+    return record;
+}
 
 NetResult SaveResumeRecord(const std::string& path, const ResumeRecord& record) {
     std::string text = std::string(kMagic) + "\n";
@@ -93,7 +100,14 @@ NetResult SaveResumeRecord(const std::string& path, const ResumeRecord& record) 
         if (IsNoteLineSafe(host) && host.find(' ') == std::string::npos && IsNoteLineSafe(value))
             text += "validator " + host + " " + value + "\n";
 
-    return SaveTextAtomically(path, text);
+    return SaveCheckedNote(path, text);
+}
+
+std::optional<std::string> AnswerValidator(const std::optional<std::string>& etag,
+                                           const std::optional<std::string>& lastModified,
+                                           const std::optional<std::string>& sent) {
+    if (sent && sent->rfind("date ", 0) == 0) return ValidatorOf(std::nullopt, lastModified);
+    return ValidatorOf(etag, lastModified);
 }
 
 std::optional<std::string> ValidatorOf(const std::optional<std::string>& etag,

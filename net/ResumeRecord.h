@@ -38,8 +38,8 @@ struct ResumeRecord {
     // A fresh record for target: nothing synced, no validators.
     static ResumeRecord For(const DownloadTarget& target);
 
-    // The If-Range value for host, if a validator is known.
-    std::optional<std::string> IfRangeFor(const std::string& host) const;
+    // How host named its copy ("etag …" or "date …"), if it did.
+    std::optional<std::string> ValidatorFor(const std::string& host) const;
 
     bool operator==(const ResumeRecord&) const = default;
 };
@@ -48,11 +48,18 @@ struct ResumeRecord {
 std::string ResumeRecordPath(const std::string& filePath);
 
 // The record at path; nothing when it is absent or unreadable (then the partial is treated as
-// left by an earlier program without records).
-std::optional<ResumeRecord> LoadResumeRecord(const std::string& path);
+// left by an earlier program without records). A record is written with a check of its own
+// content; when damaged is given it tells a record that fails it, or is not what this program
+// writes, from an absent one (or one of an earlier program, written without a check).
+std::optional<ResumeRecord> LoadResumeRecord(const std::string& path, bool* damaged = nullptr);
 NetResult SaveResumeRecord(const std::string& path, const ResumeRecord& record);
 
 // The validator an answer's headers offer: "etag <value>" for a strong ETag, else
 // "date <value>" for a Last-Modified date; nothing without either or for unsafe text.
 std::optional<std::string> ValidatorOf(const std::optional<std::string>& etag,
                                        const std::optional<std::string>& lastModified);
+// The validator of an answer to a request sent with `sent` as If-Range: of the same kind, so
+// that a server which adds an ETag to its dates is not taken for one whose file changed.
+std::optional<std::string> AnswerValidator(const std::optional<std::string>& etag,
+                                           const std::optional<std::string>& lastModified,
+                                           const std::optional<std::string>& sent);

@@ -1,6 +1,7 @@
-// Feeds arbitrary answers (status, Content-Range) to the decision on how a download answer
-// continues the partial file. Whatever the server says, bytes may only be appended when they
-// start exactly where the partial file ends; otherwise the partial file would be corrupted.
+// Feeds arbitrary answers (status, Content-Range, Content-Length, validator, coding, body
+// length) to the judgement of a range request's answer. Whatever the server says, its bytes may
+// only be taken when they are the range asked for, of the same copy, uncoded; otherwise the
+// partial file would be corrupted or spliced.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -9,40 +10,62 @@
 #include <optional>
 #include <string>
 
-#include "net/ResumeAnswer.h"
+#include "net/ContentRange.h"
+#include "net/RangeAnswer.h"
 
 namespace {
 void Require(bool condition) {
     if (!condition) std::abort();
 }
+
+std::optional<std::string> MaybeText(FuzzedDataProvider& input) {
+    if (!input.ConsumeBool()) return std::nullopt;
+    return input.ConsumeRandomLengthString(40);
+}
+
+std::uint64_t Position(FuzzedDataProvider& input) {
+    return input.ConsumeBool() ? input.ConsumeIntegral<std::uint64_t>()
+                               : input.ConsumeIntegral<std::uint16_t>();
+}
+
+// A Take of a 206 brings exactly bytes [First(), to) of the copy asked for.
+void RequireTakeIsTheAsk(const RangeAsk& ask, const RangeAnswer& answer,
+                         const AnswerJudgement& judged) {
+    Require(answer.status >= 200 && answer.status < 300);
+    Require(!answer.contentEncoding || *answer.contentEncoding == "identity" ||
+            answer.contentEncoding->empty());
+    if (ask.ifRange && answer.validator) Require(*answer.validator == *ask.ifRange);
+    if (answer.status != 206) return;
+    const auto part = ParseContentRange(answer.contentRange.value_or(""));
+    Require(part && part->first == ask.First() && judged.to == part->last + 1);
+    Require(judged.to <= ask.end && judged.to >= ask.start);
+    if (answer.contentLength >= 0)
+        Require(static_cast<std::uint64_t>(answer.contentLength) == judged.to - ask.First());
+    Require(answer.bodyBytes <= judged.to - ask.First());
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider input(data, size);
-    const long status = input.ConsumeIntegralInRange<long>(0, 999);
-    const std::uint64_t offset = input.ConsumeBool() ? input.ConsumeIntegral<std::uint64_t>()
-                                                     : input.ConsumeIntegral<std::uint8_t>();
-    std::optional<std::string> contentRange;
-    if (input.ConsumeBool()) contentRange = input.ConsumeRemainingBytesAsString();
+    RangeAsk ask;
+    ask.start = Position(input);
+    ask.end = input.ConsumeBool() ? kOpenEnd : ask.start + input.ConsumeIntegral<std::uint16_t>();
+    ask.overlap = std::min<std::uint64_t>(ask.start, input.ConsumeIntegral<std::uint16_t>());
+    ask.ifRange = MaybeText(input);
+    const AnswerContext context{Position(input), input.ConsumeBool(), input.ConsumeBool(),
+                                input.ConsumeBool()};
+    RangeAnswer answer;
+    answer.status = input.ConsumeIntegralInRange<long>(0, 999);
+    answer.contentLength = input.ConsumeIntegralInRange<std::int64_t>(-1, 1 << 20);
+    answer.validator = MaybeText(input);
+    answer.contentEncoding = MaybeText(input);
+    answer.bodyBytes = input.ConsumeIntegral<std::uint32_t>();
+    answer.bodyEnded = input.ConsumeBool();
+    answer.contentRange = MaybeText(input);
 
-    const auto first = contentRange ? ContentRangeFirst(*contentRange) : std::nullopt;
-    const auto total = contentRange ? UnsatisfiedRangeTotal(*contentRange) : std::nullopt;
-    Require(!(first && total));  // one value cannot be both forms
-
-    switch (DecideResume(status, offset, contentRange)) {
-        case ResumeAction::Append:
-            Require(status >= 200 && status < 300);
-            Require(offset == 0 || (status == 206 && first == offset));
-            break;
-        case ResumeAction::Restart:
-            Require(status >= 200 && status < 300);
-            Require(status != 206 || first == std::uint64_t{0});
-            break;
-        case ResumeAction::AlreadyComplete:
-            Require(status == 416 && offset > 0 && total == offset);
-            break;
-        case ResumeAction::Refuse:
-            break;
-    }
+    const AnswerJudgement judged = JudgeAnswer(ask, answer, context);
+    if (judged.verdict == AnswerVerdict::Take) RequireTakeIsTheAsk(ask, answer, judged);
+    if (judged.verdict == AnswerVerdict::Restart) Require(context.firstRequest);
+    if (judged.verdict == AnswerVerdict::IgnoresRange) Require(!context.firstRequest);
     return 0;
 }

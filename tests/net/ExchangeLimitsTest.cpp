@@ -48,7 +48,8 @@ std::vector<DripCase> Cases() {
          [](CHttp& http, const std::string& url, const std::string& dir) {
              const NetResult result =
                  http.DownloadFile(nullptr, url, dir + "/setup.exe", DownloadTarget{url, "", 0});
-             return result.Failure() == NetFailure::Stalled && result.BytesGained() > 0;
+             // Bytes kept this slowly are no progress a retry could count on.
+            return result.Failure() == NetFailure::Stalled && result.BytesGained() == 0;
          }},
     };
 }

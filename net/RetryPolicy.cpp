@@ -1,9 +1,18 @@
-#include "download/RetryPolicy.h"
+#include "net/RetryPolicy.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "base/Format.h"
+
+namespace {
+FailureKind KindOfRefusal(long status) {
+    // Credentials a proxy refused do not get better by asking again.
+    if (status == 407) return FailureKind::Final;
+    if (status >= 500 || status == 408 || status == 429) return FailureKind::Transient;
+    return FailureKind::AddressDone;
+}
+}  // namespace
 
 FailureKind ClassifyFailure(const NetResult& failure) {
     switch (failure.Failure()) {
@@ -24,6 +33,7 @@ FailureKind ClassifyFailure(const NetResult& failure) {
         case NetFailure::BadUrl:
         case NetFailure::NotFound:
         case NetFailure::Transfer:
+        case NetFailure::KeepsChanging:
             return FailureKind::AddressDone;
         case NetFailure::Unreachable:
             return FailureKind::Refused;
@@ -34,13 +44,28 @@ FailureKind ClassifyFailure(const NetResult& failure) {
         case NetFailure::Stalled:
             return FailureKind::Transient;
         case NetFailure::Refused:
-            break;
+            return KindOfRefusal(failure.Status());
     }
-    const long s = failure.Status();
-    // Credentials a proxy refused do not get better by asking again.
-    if (s == 407) return FailureKind::Final;
-    if (s >= 500 || s == 408 || s == 429) return FailureKind::Transient;
-    return FailureKind::AddressDone;
+    return FailureKind::Final;
+}
+
+bool IsUsefulProgress(std::uint64_t bytes, std::chrono::steady_clock::duration elapsed,
+                      std::uint32_t floorBytesPerSecond, const RetrySettings& settings) {
+    if (bytes == 0) return false;
+    if (bytes >= settings.usefulBytes) return true;
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    return floorBytesPerSecond > 0 && static_cast<double>(bytes) >= floorBytesPerSecond * seconds;
+}
+
+std::chrono::milliseconds RetryDelay(const RetrySettings& settings, int tryNumber,
+                                     std::optional<long> retryAfterSeconds, double jitterDraw) {
+    if (retryAfterSeconds)
+        return std::min<std::chrono::milliseconds>(std::chrono::seconds(*retryAfterSeconds),
+                                                   settings.maxRetryAfter);
+    const double factor = std::ldexp(1.0, std::clamp(tryNumber, 1, 31) - 1) *
+                          (1.0 + settings.jitter * std::clamp(jitterDraw, -1.0, 1.0));
+    return std::chrono::milliseconds(
+        std::llround(static_cast<double>(settings.firstDelay.count()) * factor));
 }
 
 RetryStep CRetryPolicy::MoveOnOrGiveUp() {
@@ -60,16 +85,8 @@ RetryStep CRetryPolicy::AfterFailure(const NetResult& failure, double jitterDraw
 
     if (failure.BytesGained() > 0) m_failuresInRow = 0;
     if (++m_failuresInRow > m_settings.maxTries) return MoveOnOrGiveUp();
-    std::chrono::milliseconds delay;
-    if (const auto asked = failure.RetryAfterSeconds()) {
-        delay = std::min<std::chrono::milliseconds>(std::chrono::seconds(*asked),
-                                                    m_settings.maxRetryAfter);
-    } else {
-        const double factor = std::ldexp(1.0, m_failuresInRow - 1) *
-                              (1.0 + m_settings.jitter * std::clamp(jitterDraw, -1.0, 1.0));
-        delay = std::chrono::milliseconds(
-            std::llround(static_cast<double>(m_settings.firstDelay.count()) * factor));
-    }
+    const std::chrono::milliseconds delay =
+        RetryDelay(m_settings, m_failuresInRow, failure.RetryAfterSeconds(), jitterDraw);
     if (lost + delay >= m_settings.budget) return {};
     return {RetryStep::Action::Retry, delay, m_failuresInRow};
 }

@@ -1,7 +1,7 @@
 // The retry decision, case by case: what is tried again, after how long, and when a run moves
 // on to the next address or gives up.
 
-#include "download/RetryPolicy.h"
+#include "net/RetryPolicy.h"
 
 #include <gtest/gtest.h>
 
