@@ -93,8 +93,12 @@ AnswerJudgement Partial(const RangeAsk& ask, const RangeAnswer& answer,
     judged.compareOverlap = ask.overlap > 0;
     // Without a validator nothing says If-Range was even looked at: only the overlap can.
     judged.untrusted = ask.ifRange && !answer.validator;
-    if (judged.untrusted && !judged.compareOverlap)
-        return Refused("no validator", "answer without its validator to " + Bytes(ask.start, ask.end));
+    if (judged.untrusted && !judged.compareOverlap) {
+        AnswerJudgement refused =
+            Refused("no validator", "answer without its validator to " + Bytes(ask.start, ask.end));
+        refused.untrusted = true;
+        return refused;
+    }
     return judged;
 }
 

@@ -118,7 +118,8 @@ bool CRangedTransfer::AtPieceEnd(CRange& range) {
         EndPiece(range);
         return true;
     }
-    if (fileEnd) {
+    // An answer asked to run to the file's end that runs past it is not the file.
+    if (fileEnd && range.ask.end == kOpenEnd) {
         m_fatal = NetResult::Fail(NetFailure::TooLarge, url);
         return true;
     }

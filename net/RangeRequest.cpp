@@ -92,9 +92,11 @@ bool CRangedTransfer::TakeAnswer(CRange& range) {
 
 void CRangedTransfer::Judged(CRange& range, const AnswerJudgement& judged) {
     RangeSource& from = m_sources[static_cast<std::size_t>(range.source)];
+    if (judged.untrusted) Refused(range, judged);
+    // Nothing to compare it with yet: asked again once the bytes before it are done.
+    if (judged.untrusted && judged.verdict == AnswerVerdict::Refuse) return Drop(range);
     switch (judged.verdict) {
         case AnswerVerdict::Take:
-            if (judged.untrusted) Refused(range, judged);
             if (const auto named = AnswerOf(*range.file, range.ask).validator;
                 named && !range.ask.ifRange && !judged.untrusted &&
                 !m_parts.context.history.RangesDistrusted(from.host))

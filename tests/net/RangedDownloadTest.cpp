@@ -229,6 +229,15 @@ TEST_F(RangedDownload, AKillWhileFourRangesRunIsResumedRangeByRange) {
     const std::string olderDestination = Path("older.exe");
     WriteFile(olderDestination + ".df", ReadFile(partial));
     ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(olderDestination + ".df"), *record).Ok());
+    // A copy whose note was edited so that an extent ends inside a hole: the note fails its
+    // check, so the partial is cut back to the record's prefix and no byte of the hole is kept.
+    const std::string editedDestination = Path("edited.exe");
+    WriteFile(editedDestination + ".df", ReadFile(partial));
+    ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(editedDestination + ".df"), *record).Ok());
+    std::string editedNote = ReadFile(ExtentsNotePath(partial));
+    const std::string end = " " + std::to_string(note->done[1].end) + " ";
+    editedNote.replace(editedNote.find(end), end.size(), " " + std::to_string(note->done[1].end + 1000) + " ");
+    WriteFile(ExtentsNotePath(editedDestination + ".df"), editedNote);
 
     const std::size_t before = server.RequestCount();
     CHttp http = NewHttp();
@@ -257,6 +266,10 @@ TEST_F(RangedDownload, AKillWhileFourRangesRunIsResumedRangeByRange) {
     EXPECT_TRUE(ReadFile(olderDestination) == kFile);
     EXPECT_EQ(server.Ranges().at(older),
               "bytes=" + std::to_string(record->synced - std::min(record->synced, kOverlap)) + "-");
+    const std::size_t edited = server.RequestCount();
+    ASSERT_EQ(http.DownHttpFile(nullptr, url, editedDestination), 1) << http.LastError();
+    EXPECT_TRUE(ReadFile(editedDestination) == kFile);
+    EXPECT_EQ(server.Ranges().at(edited), server.Ranges().at(older));
 }
 
 // Closing the window ends every range within a poll, and what arrived stays for a resume.

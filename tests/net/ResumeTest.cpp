@@ -103,7 +103,8 @@ Routes RoutesOf(const Json::Value& server, const Files& files) {
     }
     ServedFile file{.content = files.at(server["file"].asString()),
                     .honourRange = server.get("honourRange", true).asBool(),
-                    .etag = server["etag"].asString()};
+                    .etag = server["etag"].asString(),
+                    .honourIfRange = server.get("honourIfRange", true).asBool()};
     if (server.isMember("closeAfter")) file.closeAfter = server["closeAfter"].asUInt64();
     if (server.isMember("stallAfter")) file.stallAfter = server["stallAfter"].asUInt64();
     return [file](LocalHttpServer& owner, httplib::Server& s) { ServeFile(owner, s, "/f", file); };

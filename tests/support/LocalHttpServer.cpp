@@ -149,7 +149,8 @@ void ServeFile(LocalHttpServer& owner, httplib::Server& server, const std::strin
         auto start = RangeStart(req.get_header_value("Range"));
         if (!file->etag.empty()) {
             res.set_header("ETag", file->etag);
-            if (req.has_header("If-Range") && req.get_header_value("If-Range") != file->etag)
+            if (file->honourIfRange && req.has_header("If-Range") &&
+                req.get_header_value("If-Range") != file->etag)
                 start.reset();
         }
         if (file->honourRange && start) {
