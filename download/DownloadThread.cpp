@@ -80,6 +80,17 @@ std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
     }
     return std::nullopt;
 }
+// A verified installer handed over to be started raises the accepted version, so that an
+// older signed reply can never take this user back.
+std::function<void()> AcceptVersionOnHandOver(const UpdateInfo& info,
+                                              const WorkerEnvironment& env) {
+    return [&info, &env] {
+        if (!info.size) return;
+        const std::string note =
+            RecordAcceptedVersion(AcceptedVersionPlacesOf(env.app), info.version);
+        if (!note.empty()) DiagLog(env.app.params.Get("Log").c_str(), "%s", note.c_str());
+    };
+}
 }  // namespace
 
 unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
@@ -103,14 +114,7 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     RemoveStaleDownloads(params.Get("AppTmpPath"), InstallerFileName(info).substr(1),
                          std::chrono::system_clock::now());
 
-    // A verified installer handed over to be started raises the accepted version, so that an
-    // older signed reply can never take this user back.
-    const auto acceptVersion = [&] {
-        if (!info.size) return;
-        const std::string note =
-            RecordAcceptedVersion(AcceptedVersionPlacesOf(env.app), info.version);
-        if (!note.empty()) DiagLog(params.Get("Log").c_str(), "%s", note.c_str());
-    };
+    const std::function<void()> acceptVersion = AcceptVersionOnHandOver(info, env);
     if (const auto completeSize = FindCompleteCopy(http, info, appPath)) {
         acceptVersion();
         PostMessage(hwnd, UpdateProgress{*completeSize, 100});
@@ -124,8 +128,7 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     }
     CWindowSink sink(hwnd, acceptVersion);
     http.SetRangeSettings(RangeSettingsFor(env, *param));
-    // Each range tries as often, and waits as long, as a whole attempt does.
-    http.SetRetrySettings(env.retry);
+    http.SetRetrySettings(env.retry);  // each range tries as a whole attempt does
     const DownloadTarget target{info.url, info.sha256, info.size.value_or(0), info.mirrors};
     const NetResult done = DownloadWithRetries(http, sink, DownloadAddresses(info), appPath, target,
                                                env.retry, RetryHooksOf(*param, env.app.quit));

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "base/AppState.h"
-#include "net/RetryPolicy.h"
 #include "download/UpdateInfo.h"
 #include "download/UpdateKeys.h"
 #include "download/WorkerHost.h"
 #include "net/InternetSession.h"
 #include "net/RangeSettings.h"
+#include "net/RetryPolicy.h"
 
 // Where a run asks for the update information, and what it fetches without a usable answer.
 // The program always uses the compiled-in hosts; tests point a run at a local server.

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "net/RetryPolicy.h"
 #include "net/NetResult.h"
 #include "net/ResumeRecord.h"
+#include "net/RetryPolicy.h"
 #include "net/TransferSink.h"
 
 class CHttp;

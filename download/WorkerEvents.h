@@ -1,8 +1,8 @@
 #pragma once
 // The events a worker sends to the download window, as typed values. Four are posted (the
 // sender goes on: speed, size, progress and the retry notice); the update detail and the
-// failure text are sent and block their sender until the window has handled them. Sizes travel as 64-bit values; only the window cuts
-// them to the widths the page has always been shown.
+// failure text are sent and block their sender until the window has handled them. Sizes travel as
+// 64-bit values; only the window cuts them to the widths the page has always been shown.
 
 #include <cstdint>
 #include <memory>

@@ -40,8 +40,8 @@ bool CHttp::ConfirmCopy(const std::string& url, const std::string& path) {
         if (judged.verdict == AnswerVerdict::Take && judged.to == size &&
             m_pHttpFile->ReadExactly(static_cast<std::size_t>(tail), remote).Ok()) {
             std::string local(remote.size(), '\0');
-            same = ::pread(fd.get(), local.data(), local.size(),
-                           static_cast<off_t>(size - tail)) == static_cast<ssize_t>(local.size()) &&
+            same = ::pread(fd.get(), local.data(), local.size(), static_cast<off_t>(size - tail)) ==
+                       static_cast<ssize_t>(local.size()) &&
                    local == remote;
         }
     }

@@ -91,7 +91,8 @@ void Agree(const DownloadJob& job, const RangeAsk& ask, const AnswerContext& jud
     // A signed size is the truth: an answer that claims another was refused, and one that
     // claims none is held to it.
     if (job.target.size > 0) agreed.totalSize = job.target.size;
-    agreed.validator = ValidatorOf(file->ResponseHeader("ETag"), file->ResponseHeader("Last-Modified"));
+    agreed.validator =
+        ValidatorOf(file->ResponseHeader("ETag"), file->ResponseHeader("Last-Modified"));
     agreed.untrusted = judged.untrusted;
     agreed.answer = std::move(file);
 }
@@ -104,8 +105,8 @@ void StartAgain(ResumePoint& point) {
 }
 }  // namespace
 
-NetResult Negotiate(const DownloadContext& context, const DownloadJob& job,
-                    CPartialFile& partial, ResumePoint& point, Agreement& agreed) {
+NetResult Negotiate(const DownloadContext& context, const DownloadJob& job, CPartialFile& partial,
+                    ResumePoint& point, Agreement& agreed) {
     for (int request = 0;; ++request) {
         const RangeAsk ask = FirstAsk(job, point);
         auto file = std::make_unique<CHttpFile>(context.session, HttpVerb::Get, job.url,

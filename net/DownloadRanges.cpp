@@ -63,9 +63,8 @@ NetResult& Forgotten(NetResult& result, const DownloadJob& job, ResumeRecord& re
 }
 }  // namespace
 
-NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job,
-                         Agreement& agreed, CPartialFile& partial, ResumePoint& point,
-                         Received& got) {
+NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job, Agreement& agreed,
+                         CPartialFile& partial, ResumePoint& point, Received& got) {
     std::vector<RangeSource> sources = SourcesOf(job);
     std::vector<std::string> writers;
     for (const RangeSource& source : sources) writers.push_back(source.url);
@@ -73,12 +72,13 @@ NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job,
     CPieceTable table(sizeKnown ? agreed.totalSize : kOpenEnd);
     FillTable(table, point, writers);
     std::unique_ptr<CPrefixDigest> digest;
-    if (!job.target.sha256.empty()) digest = std::make_unique<CPrefixDigest>(partial, kRangeBufferBytes);
+    if (!job.target.sha256.empty())
+        digest = std::make_unique<CPrefixDigest>(partial, kRangeBufferBytes);
     if (digest) digest->Follow(table.Prefix());
 
-    CRangedTransfer ranges({context, job, partial, point.record, digest.get(), agreed.totalSize,
-                            sizeKnown},
-                           std::move(sources), std::move(writers), table);
+    CRangedTransfer ranges(
+        {context, job, partial, point.record, digest.get(), agreed.totalSize, sizeKnown},
+        std::move(sources), std::move(writers), table);
     ranges.AdoptFirst(agreed, MaySplitNow(context, job, agreed, table));
     for (bool again = true;; again = false) {
         if (NetResult run = ranges.Run(got); !run.Ok()) return Forgotten(run, job, point.record);

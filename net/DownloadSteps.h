@@ -63,11 +63,11 @@ struct Agreement {
     long status = 0;
     // Restart: the body's first bytes, already read while the answer was judged.
     std::string leadingBytes;
-    std::uint64_t totalSize = 0;  // the whole file's size as the answer tells it
-    bool lengthAnnounced = false;  // it gave a length, so the size is known
+    std::uint64_t totalSize = 0;           // the whole file's size as the answer tells it
+    bool lengthAnnounced = false;          // it gave a length, so the size is known
     std::optional<std::string> validator;  // how the server names its copy
-    bool untrusted = false;  // after If-Range it named no copy at all
-    std::unique_ptr<CHttpFile> answer;  // its body brings the file's bytes [bodyAt, bodyEnd)
+    bool untrusted = false;                // after If-Range it named no copy at all
+    std::unique_ptr<CHttpFile> answer;     // its body brings the file's bytes [bodyAt, bodyEnd)
     std::uint64_t bodyAt = 0;
     std::uint64_t bodyEnd = kOpenEnd;
     RangeAsk ask;            // what it answered
@@ -86,15 +86,14 @@ struct Received {
 // partial whose record names another file, or is damaged.
 NetResult LoadResumePoint(CPartialFile& partial, const DownloadJob& job, ResumePoint& point);
 // Step 2.
-NetResult Negotiate(const DownloadContext& context, const DownloadJob& job,
-                    CPartialFile& partial, ResumePoint& point, Agreement& agreed);
+NetResult Negotiate(const DownloadContext& context, const DownloadJob& job, CPartialFile& partial,
+                    ResumePoint& point, Agreement& agreed);
 // Step 3.
 NetResult PrepareFile(const DownloadContext& context, const DownloadJob& job,
                       const Agreement& agreed, CPartialFile& partial, ResumePoint& point);
 // Steps 4 and 5.
-NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job,
-                         Agreement& agreed, CPartialFile& partial, ResumePoint& point,
-                         Received& got);
+NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job, Agreement& agreed,
+                         CPartialFile& partial, ResumePoint& point, Received& got);
 NetResult FinishFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
                      ResumeRecord& record);
 // The whole download; totalSize is set to the size the agreed answer told.

@@ -107,32 +107,10 @@ std::string UserTextFor(const NetResult& failure) {
 
 std::string ExchangeLogText(const NetResult& failure, std::string_view what) {
     const std::string name(what);
-    switch (failure.Failure()) {
-        case NetFailure::Refused:
-            return name + ": the server answered " + failure.Detail();
-        case NetFailure::Insecure:
-            return name + ": secure connection refused: " + failure.Detail();
-        case NetFailure::None:
-        case NetFailure::BadUrl:
-        case NetFailure::BadDigest:
-        case NetFailure::FileInUse:
-        case NetFailure::Connect:
-        case NetFailure::NotFound:
-        case NetFailure::Unreachable:
-        case NetFailure::Interrupted:
-        case NetFailure::Stalled:
-        case NetFailure::Transfer:
-        case NetFailure::Stopped:
-        case NetFailure::FileError:
-        case NetFailure::Incomplete:
-        case NetFailure::DigestMismatch:
-        case NetFailure::MoveFailed:
-        case NetFailure::NoSpace:
-        case NetFailure::TooLarge:
-        case NetFailure::Contradicted:
-        case NetFailure::FileChanged:
-        case NetFailure::KeepsChanging:
-            break;
-    }
+    // Any other failure reads the same: the exchange brought no text.
+    if (failure.Failure() == NetFailure::Refused)
+        return name + ": the server answered " + failure.Detail();
+    if (failure.Failure() == NetFailure::Insecure)
+        return name + ": secure connection refused: " + failure.Detail();
     return name + ": not received: " + failure.Detail();
 }

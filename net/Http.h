@@ -26,11 +26,10 @@
 #include "net/InternetSession.h"
 #include "net/NetResult.h"
 #include "net/RangeSettings.h"
-#include "net/RetryPolicy.h"
 #include "net/ResumeRecord.h"
+#include "net/RetryPolicy.h"
 #include "net/TransferSink.h"
 #include "net/UrlParts.h"
-
 
 class CHttp {
   public:

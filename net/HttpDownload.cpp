@@ -51,8 +51,8 @@ int CHttp::DownHttpFile(ITransferSink* sink, const std::string& url, const std::
 
 DownloadContext CHttp::Context() {
     if (!m_bSessionOpen) InitSession();
-    return {*m_pSession,    m_dwRequestFlags, m_bStop,     m_rangeSettings,
-            m_retrySettings, m_history,       m_freeSpace, m_logPath};
+    return {*m_pSession,     m_dwRequestFlags, m_bStop,     m_rangeSettings,
+            m_retrySettings, m_history,        m_freeSpace, m_logPath};
 }
 
 NetResult CHttp::DownloadFile(ITransferSink* sink, const std::string& url,
@@ -67,7 +67,8 @@ NetResult CHttp::DownloadFile(ITransferSink* sink, const std::string& url,
     } else {
         // The request of an earlier operation goes back to the session's connection cache.
         Clean();
-        result = RunDownload(Context(), JobOf(sink, url, *parts, destination, target), m_nTotalSize);
+        result =
+            RunDownload(Context(), JobOf(sink, url, *parts, destination, target), m_nTotalSize);
     }
     result.At(url);
     if (!result.Ok()) Report(result, destination);

@@ -46,9 +46,8 @@ void CPrefixDigest::Restart(std::uint64_t prefix) {
 NetResult CPrefixDigest::HexDigest(std::uint64_t size, std::string& hex) {
     Follow(size);
     std::unique_lock<std::mutex> hold(m_lock);
-    m_changed.wait(hold, [&] {
-        return (!m_restart && !m_reading && m_fed >= size) || !m_failure.Ok();
-    });
+    m_changed.wait(hold,
+                   [&] { return (!m_restart && !m_reading && m_fed >= size) || !m_failure.Ok(); });
     if (!m_failure.Ok()) return m_failure;
     hex = m_sha->HexDigest();
     return {};
@@ -57,9 +56,8 @@ NetResult CPrefixDigest::HexDigest(std::uint64_t size, std::string& hex) {
 void CPrefixDigest::Run() {
     std::unique_lock<std::mutex> hold(m_lock);
     for (;;) {
-        m_changed.wait(hold, [this] {
-            return m_stop || m_restart || (m_fed < m_prefix && m_failure.Ok());
-        });
+        m_changed.wait(
+            hold, [this] { return m_stop || m_restart || (m_fed < m_prefix && m_failure.Ok()); });
         if (m_stop) return;
         if (m_restart) {
             m_sha = std::make_unique<CBackgroundDigest>(m_bufferBytes);
@@ -74,7 +72,8 @@ void CPrefixDigest::Run() {
 // hands it over; false once the digest has caught up with the prefix or failed.
 bool CPrefixDigest::ReadBackNext(std::unique_lock<std::mutex>& hold) {
     const std::uint64_t at = m_fed;
-    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(m_bufferBytes, m_prefix - at));
+    const auto size =
+        static_cast<std::size_t>(std::min<std::uint64_t>(m_bufferBytes, m_prefix - at));
     if (size == 0) return false;
     m_reading = true;
     hold.unlock();

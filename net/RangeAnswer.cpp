@@ -40,7 +40,8 @@ std::uint64_t LengthOr(const RangeAnswer& answer, std::uint64_t from) {
 }
 
 // A 200 (or another 2xx): the whole file from its first byte.
-AnswerJudgement Whole(const RangeAsk& ask, const RangeAnswer& answer, const AnswerContext& context) {
+AnswerJudgement Whole(const RangeAsk& ask, const RangeAnswer& answer,
+                      const AnswerContext& context) {
     if (context.firstRequest) {
         // Nothing on disk is worth keeping before or beyond it: it simply is the file.
         const bool keepsNothing = ask.First() == 0 && !context.doneBeyond;
@@ -61,8 +62,8 @@ AnswerJudgement Whole(const RangeAsk& ask, const RangeAnswer& answer, const Answ
 // Whether a 206's part is the one asked for; the verdict when it is not.
 std::optional<AnswerJudgement> OtherPart(const RangeAsk& ask, const ContentRangeParts& part,
                                          const AnswerContext& context) {
-    const std::string words = "answered " + Bytes(part.first, part.last + 1) + " for " +
-                              Bytes(ask.First(), ask.end);
+    const std::string words =
+        "answered " + Bytes(part.first, part.last + 1) + " for " + Bytes(ask.First(), ask.end);
     if (part.first != ask.First()) return Refused("another range", words);
     // A shorter end is valid: those bytes are taken and the rest asked for again.
     // A later range must bring at least a byte of its own; a download's first request to a
@@ -115,8 +116,8 @@ AnswerJudgement Bounded(AnswerJudgement judged, const RangeAsk& ask, const Range
     const std::string part = Bytes(from, to);
     if (to != kOpenEnd && answer.contentLength >= 0 &&
         static_cast<std::uint64_t>(answer.contentLength) != to - from)
-        return Refused("length", Format("answered %lld bytes for ", static_cast<long long>(
-                                                                         answer.contentLength)) +
+        return Refused("length", Format("answered %lld bytes for ",
+                                        static_cast<long long>(answer.contentLength)) +
                                      part);
     if (to != kOpenEnd && answer.bodyBytes > to - from)
         return Refused("longer", "sent more than " + part);
@@ -135,7 +136,8 @@ std::string RangeRequestHeaders(const RangeAsk& ask) {
     if (ask.end != kOpenEnd) headers += std::to_string(ask.end - 1);
     headers += "\r\n";
     // The record keeps "etag VALUE" or "date VALUE"; If-Range carries the value alone.
-    if (ask.ifRange) headers += "If-Range: " + ask.ifRange->substr(ask.ifRange->find(' ') + 1) + "\r\n";
+    if (ask.ifRange)
+        headers += "If-Range: " + ask.ifRange->substr(ask.ifRange->find(' ') + 1) + "\r\n";
     return headers;
 }
 
@@ -153,7 +155,8 @@ bool ContradictsSignedSize(const RangeAsk& ask, const RangeAnswer& answer,
         if (total && *total != signedSize) return true;
         first = range ? ContentRangeFirst(*range).value_or(ask.First()) : ask.First();
         // A part may end early; only a whole-file answer's length is the file's.
-        return answer.contentLength >= 0 && first + static_cast<std::uint64_t>(answer.contentLength) > signedSize;
+        return answer.contentLength >= 0 &&
+               first + static_cast<std::uint64_t>(answer.contentLength) > signedSize;
     }
     if (answer.contentLength < 0) return false;
     return static_cast<std::uint64_t>(answer.contentLength) != signedSize;
@@ -171,8 +174,10 @@ AnswerJudgement JudgeAnswer(const RangeAsk& ask, const RangeAnswer& answer,
     if (status < 200 || status >= 300)
         return Refused("status", "server answered " + std::to_string(status));
     if (Coded(answer))
-        return Refused("coded", "coded answer refused: Content-Encoding " + *answer.contentEncoding);
-    AnswerJudgement judged = status == 206 ? Partial(ask, answer, context) : Whole(ask, answer, context);
+        return Refused("coded",
+                       "coded answer refused: Content-Encoding " + *answer.contentEncoding);
+    AnswerJudgement judged =
+        status == 206 ? Partial(ask, answer, context) : Whole(ask, answer, context);
     if (judged.verdict != V::Take && judged.verdict != V::Restart) return judged;
     return Bounded(std::move(judged), ask, answer);
 }

@@ -13,9 +13,9 @@
 inline constexpr std::uint64_t kOpenEnd = UINT64_MAX;
 
 struct RangeAsk {
-    std::uint64_t start = 0;            // the first byte the range wants
-    std::uint64_t end = kOpenEnd;       // one past the last byte it wants
-    std::uint64_t overlap = 0;          // bytes before start asked again, compared with the disk
+    std::uint64_t start = 0;             // the first byte the range wants
+    std::uint64_t end = kOpenEnd;        // one past the last byte it wants
+    std::uint64_t overlap = 0;           // bytes before start asked again, compared with the disk
     std::optional<std::string> ifRange;  // the validator sent as If-Range, as recorded
 
     std::uint64_t First() const { return start - overlap; }
@@ -29,8 +29,8 @@ std::string RangeRequestHeaders(const RangeAsk& ask);
 struct RangeAnswer {
     long status = 0;
     std::optional<std::string> contentRange;
-    std::int64_t contentLength = -1;            // -1 without one
-    std::optional<std::string> validator;        // as ValidatorOf makes it: "etag …" or "date …"
+    std::int64_t contentLength = -1;       // -1 without one
+    std::optional<std::string> validator;  // as ValidatorOf makes it: "etag …" or "date …"
     std::optional<std::string> contentEncoding;  // the header's value, if any
     std::uint64_t bodyBytes = 0;                 // body bytes received so far
     bool bodyEnded = false;

@@ -44,9 +44,8 @@ void CRangedTransfer::Fail(CRange& range, NetResult failure) {
     Drop(range);
     if (useful) range.failuresInRow = 0;
     m_lastFailure = failure.At(from.url);
-    const bool others = std::any_of(m_sources.begin(), m_sources.end(), [&](const auto& s) {
-        return s.usable && &s != &from;
-    });
+    const bool others = std::any_of(m_sources.begin(), m_sources.end(),
+                                    [&](const auto& s) { return s.usable && &s != &from; });
     switch (ClassifyFailure(failure)) {
         case FailureKind::Final:
             m_fatal = failure;

@@ -45,8 +45,8 @@ std::optional<int> CRangedTransfer::SlowestToRace() const {
     std::optional<int> slowest;
     double longest = Seconds(m_parts.context.ranges.worthRacing);
     for (const auto& range : m_ranges) {
-        if (range->phase != CRange::Phase::Receiving || range->racing >= 0 ||
-            range->racedBy >= 0 || now - range->answeredAt < kPaceAfter)
+        if (range->phase != CRange::Phase::Receiving || range->racing >= 0 || range->racedBy >= 0 ||
+            now - range->answeredAt < kPaceAfter)
             continue;
         const std::uint64_t rest = m_table.OwnedEnd(range->id, range->at) - range->at;
         const double rate = RecentRate(*range, now);
@@ -87,7 +87,8 @@ std::size_t CRangedTransfer::RacedBytes(CRange& racer, std::size_t got) {
             Drop(racer);
         return 0;
     }
-    const std::size_t fresh = static_cast<std::size_t>(std::min<std::uint64_t>(racer.at - slow.at, got));
+    const std::size_t fresh =
+        static_cast<std::size_t>(std::min<std::uint64_t>(racer.at - slow.at, got));
     std::memmove(racer.buffer.get(), racer.buffer.get() + racer.held - fresh, fresh);
     racer.held = fresh;
     Overtake(racer);

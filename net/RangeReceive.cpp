@@ -167,8 +167,7 @@ NetResult CRangedTransfer::WriteOut(CRange& range) {
     const std::uint64_t from = range.at - range.held;
     const std::size_t size = range.held;
     range.held = 0;
-    if (NetResult written = m_parts.partial.WriteAt(from, range.buffer.get(), size);
-        !written.Ok())
+    if (NetResult written = m_parts.partial.WriteAt(from, range.buffer.get(), size); !written.Ok())
         return written;
     m_table.MarkDone(from, range.at, range.source);
     if (m_parts.digest) {

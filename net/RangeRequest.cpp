@@ -62,8 +62,8 @@ void CRangedTransfer::Ask(CRange& range, int source, std::uint64_t start, std::u
     const bool distrusted = m_parts.context.history.RangesDistrusted(from.host);
     range.ask = {start, end, OverlapBefore(start, from),
                  distrusted ? std::nullopt : m_parts.record.ValidatorFor(from.host)};
-    range.judgedIn = {m_table.Size() == kOpenEnd ? 0 : m_table.Size(),
-                      m_parts.job.target.size > 0, false, false};
+    range.judgedIn = {m_table.Size() == kOpenEnd ? 0 : m_table.Size(), m_parts.job.target.size > 0,
+                      false, false};
     range.overlap.clear();
     range.compared = range.ask.overlap == 0;
     range.bodyBytes = range.kept = 0;
@@ -171,11 +171,12 @@ bool CRangedTransfer::CompareOverlap(CRange& range) {
     }
     if (onDisk == range.overlap) return range.compared = true;
     const RangeSource& from = m_sources[static_cast<std::size_t>(range.source)];
-    m_parts.context.LogOnce(from.url, "overlap", "the bytes before " + std::to_string(range.ask.start) +
-                                                     " differ from those on disk");
+    m_parts.context.LogOnce(
+        from.url, "overlap",
+        "the bytes before " + std::to_string(range.ask.start) + " differ from those on disk");
     if (m_parts.job.target.size > 0)
-        Fail(range, NetResult::Fail(NetFailure::Contradicted, "other bytes than on disk")
-                        .At(from.url));
+        Fail(range,
+             NetResult::Fail(NetFailure::Contradicted, "other bytes than on disk").At(from.url));
     else
         m_changed = true;
     return true;

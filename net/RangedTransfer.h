@@ -51,9 +51,9 @@ struct CRange {
     int source = 0;
     Phase phase = Phase::Idle;
     std::unique_ptr<CHttpFile> file;
-    RangeAsk ask;            // what the current request asked for
-    AnswerContext judgedIn;  // what was known when its answer was judged
-    std::uint64_t at = 0;    // the next byte of the file this range receives
+    RangeAsk ask;                        // what the current request asked for
+    AnswerContext judgedIn;              // what was known when its answer was judged
+    std::uint64_t at = 0;                // the next byte of the file this range receives
     std::uint64_t answerEnd = kOpenEnd;  // where the answer's body ends, as judged
     std::string overlap;                 // bytes before ask.start, to compare with the disk
     bool compared = true;                // they were, and matched
@@ -84,7 +84,7 @@ class CRangedTransfer {
         const DownloadJob& job;
         CPartialFile& partial;
         ResumeRecord& record;
-        CPrefixDigest* digest;      // null when no digest is wanted
+        CPrefixDigest* digest;       // null when no digest is wanted
         std::uint64_t reportedSize;  // the total the sink is told with each block
         bool sizeKnown;              // otherwise the file ends where the first range's body does
     };
@@ -159,8 +159,8 @@ class CRangedTransfer {
     CCheckpointDue m_due;
     CSpeedClock m_clock;
     std::minstd_rand m_jitter{std::random_device{}()};
-    std::uint64_t m_present = 0;   // done bytes and those held in the ranges' buffers
-    std::uint64_t m_received = 0;  // of them, received by this transfer
+    std::uint64_t m_present = 0;     // done bytes and those held in the ranges' buffers
+    std::uint64_t m_received = 0;    // of them, received by this transfer
     std::uint64_t m_doneBefore = 0;  // done bytes when the transfer began
     // The split's rate is taken from here: m_received was m_receivedBefore at m_rateSince.
     std::chrono::steady_clock::time_point m_rateSince = std::chrono::steady_clock::now();

@@ -86,7 +86,9 @@ std::optional<ResumeRecord> LoadResumeRecord(const std::string& path, bool* dama
     NoteLines note = ReadNote(path, kMaxRecordBytes, kMagic);
     std::optional<ResumeRecord> record;
     if (note.state == NoteLines::State::Good) record = RecordIn(note.lines);
-    if (damaged) *damaged = note.state == NoteLines::State::Damaged || (note.state == NoteLines::State::Good && !record);
+    if (damaged)
+        *damaged = note.state == NoteLines::State::Damaged ||
+                   (note.state == NoteLines::State::Good && !record);
     return record;
 }
 

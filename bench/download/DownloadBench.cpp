@@ -7,6 +7,7 @@
 //       RATE_MIB=200 ... (the server sends at most 200 MiB/s)
 //       ROUNDS=7 ... (rounds per size, alternating clients; the median is reported)
 //       CONNECTIONS=1 ... fetch URL FILE (at most one connection: never split into ranges)
+//       PROGRESS_FILE=PATH ... fetch URL FILE (the bytes present, written there every 50 ms)
 //
 // The file is generated into a private temporary folder and removed afterwards. The server and
 // both clients run as separate processes of this program (or of curl), so that each client's
@@ -107,6 +108,30 @@ int Serve(const std::string& path) {
     return 0;
 }
 
+// The bytes present (received and kept, written or still held in a range's buffer), written to
+// a file every 50 ms, so that whoever kills the fetch knows how much it had received.
+class CProgressFile final : public ITransferSink {
+  public:
+    explicit CProgressFile(const char* path)
+        : m_fd(open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600)) {}
+    void OnTotalSize(std::uint64_t) override {}
+    void OnBlockWritten(std::uint64_t present, std::uint64_t) override {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_written < std::chrono::milliseconds(50)) return;
+        m_written = now;
+        const std::string line = std::to_string(present) + "\n";
+        static_cast<void>(pwrite(m_fd.get(), line.data(), line.size(), 0));
+        static_cast<void>(ftruncate(m_fd.get(), static_cast<off_t>(line.size())));
+    }
+    void OnAverageSpeed(std::int32_t) override {}
+    void OnComplete() override {}
+    void OnRetryWait(std::chrono::milliseconds, int, int) override {}
+
+  private:
+    UniqueFd m_fd;
+    std::chrono::steady_clock::time_point m_written{};
+};
+
 // Child: downloads url to destination through DownHttpFile, counting the events it posts.
 // With sha256 and size (a signed reply's), the download checks both as the signed program's
 // does.
@@ -120,8 +145,12 @@ int Fetch(const std::string& url, const std::string& destination, const std::str
         if (const char* connections = std::getenv("CONNECTIONS"))
             http.SetRangeSettings({.maxConnections = std::max(1, std::atoi(connections))});
         CWindowSink sink(window.Handle());
+        std::optional<CProgressFile> progress;
+        if (const char* path = std::getenv("PROGRESS_FILE")) progress.emplace(path);
         // NO_EVENTS=1 leaves the window out, to tell the events' share of the cost.
-        result = http.DownHttpFile(std::getenv("NO_EVENTS") ? nullptr : &sink, url, destination,
+        ITransferSink* reports = std::getenv("NO_EVENTS") ? nullptr : &sink;
+        if (progress) reports = &*progress;
+        result = http.DownHttpFile(reports, url, destination,
                                    DownloadTarget{url, sha256, size.value_or(0)});
     }
     window.Finish();

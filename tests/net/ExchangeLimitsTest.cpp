@@ -49,7 +49,7 @@ std::vector<DripCase> Cases() {
              const NetResult result =
                  http.DownloadFile(nullptr, url, dir + "/setup.exe", DownloadTarget{url, "", 0});
              // Bytes kept this slowly are no progress a retry could count on.
-            return result.Failure() == NetFailure::Stalled && result.BytesGained() == 0;
+             return result.Failure() == NetFailure::Stalled && result.BytesGained() == 0;
          }},
     };
 }

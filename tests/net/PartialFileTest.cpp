@@ -11,7 +11,7 @@
 #include "tests/net/NetTestSupport.h"
 
 namespace {
-constexpr std::size_t kBuffer = 4096;      // the pieces' unit
+constexpr std::size_t kBuffer = 4096;              // the pieces' unit
 constexpr std::size_t kBufferBytes = 8 * kBuffer;  // the most one piece holds
 
 struct Piece {

@@ -17,14 +17,13 @@ struct AnswerCase {
     RangeAnswer answer;
     AnswerContext context;
     AnswerVerdict verdict;
-    std::uint64_t to = 0;    // for Take and Restart
+    std::uint64_t to = 0;      // for Take and Restart
     const char* refusal = "";  // for Refuse
 };
 
 void PrintTo(const AnswerCase& c, std::ostream* os) {
     *os << c.name;
 }
-
 
 RangeAsk Ask(std::uint64_t start, std::uint64_t end, std::uint64_t overlap,
              std::optional<std::string> ifRange = std::nullopt) {
@@ -97,8 +96,8 @@ INSTANTIATE_TEST_SUITE_P(
                    V::Refuse, 0, "another range"},
         AnswerCase{"another start", kPiece, Part("bytes 0-999/5000", 1000), kLater, V::Refuse, 0,
                    "another range"},
-        AnswerCase{"only the overlap", kPiece, Part("bytes 936-999/5000", 64), kLater, V::Refuse,
-                   0, "another range"},
+        AnswerCase{"only the overlap", kPiece, Part("bytes 936-999/5000", 64), kLater, V::Refuse, 0,
+                   "another range"},
         AnswerCase{"a length that contradicts the range", kPiece, Part("bytes 936-1999/5000", 0),
                    kLater, V::Refuse, 0, "length"},
         AnswerCase{"more body than the range", kPiece,
@@ -107,21 +106,19 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"an answer that ends with no byte of its range", kPiece,
                    With(Part("bytes 936-1999/5000", -1), 64, true), kLater, V::Refuse, 0,
                    "no byte"},
-        AnswerCase{"a coded body", kPiece, Coded(Part("bytes 936-1999/5000", 1064), "gzip"),
-                   kLater, V::Refuse, 0, "coded"},
+        AnswerCase{"a coded body", kPiece, Coded(Part("bytes 936-1999/5000", 1064), "gzip"), kLater,
+                   V::Refuse, 0, "coded"},
         AnswerCase{"identity is no coding", kPiece,
                    Coded(Part("bytes 936-1999/5000", 1064), "identity"), kLater, V::Take, 2000},
-        AnswerCase{"another total", kPiece, Part("bytes 936-1999/6000", 1064), kLater,
-                   V::Changed},
-        AnswerCase{"another total, signed", kPiece, Part("bytes 936-1999/6000", 1064),
-                   kLaterSigned, V::Contradicts},
+        AnswerCase{"another total", kPiece, Part("bytes 936-1999/6000", 1064), kLater, V::Changed},
+        AnswerCase{"another total, signed", kPiece, Part("bytes 936-1999/6000", 1064), kLaterSigned,
+                   V::Contradicts},
         AnswerCase{"206 under another validator after If-Range", kPiece,
                    Part("bytes 936-1999/5000", 1064, "etag v2"), kLater, V::Changed},
         AnswerCase{"206 without a validator: taken on its overlap", kPiece,
                    Part("bytes 936-1999/5000", 1064, ""), kLater, V::Take, 2000},
-        AnswerCase{"206 without a validator and nothing to compare",
-                   Ask(1000, 2000, 0, "etag v1"), Part("bytes 1000-1999/5000", 1000, ""),
-                   kLater, V::Refuse, 0, "no validator"},
+        AnswerCase{"206 without a validator and nothing to compare", Ask(1000, 2000, 0, "etag v1"),
+                   Part("bytes 1000-1999/5000", 1000, ""), kLater, V::Refuse, 0, "no validator"},
         AnswerCase{"the same file whole: Range ignored", kPiece, Whole(5000), kLater,
                    V::IgnoresRange},
         AnswerCase{"another file whole", kPiece, Whole(5000, "etag v2"), kLater, V::Changed},
@@ -138,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"403", kPiece, Status(403), kLater, V::Refuse, 0, "status"},
         AnswerCase{"304", kPiece, Status(304), kLater, V::Refuse, 0, "status"},
         // The first request of a download.
-        AnswerCase{"a fresh download, whole", Ask(0, kOpenEnd, 0, std::nullopt),
-                   Whole(5000, ""), kFirst, V::Take, 5000},
+        AnswerCase{"a fresh download, whole", Ask(0, kOpenEnd, 0, std::nullopt), Whole(5000, ""),
+                   kFirst, V::Take, 5000},
         AnswerCase{"a fresh download without a length", Ask(0, kOpenEnd, 0, std::nullopt),
                    Whole(-1, ""), kFirst, V::Take, kOpenEnd},
         AnswerCase{"a resume", kResume, Part("bytes 0-4999/5000", 5000, ""), kFirst, V::Take, 5000},
@@ -150,24 +147,22 @@ INSTANTIATE_TEST_SUITE_P(
         AnswerCase{"a resume answered from byte 0", Ask(70000, kOpenEnd, 65536),
                    Part("bytes 0-89999/90000", 90000, ""), kFirst, V::Restart, 90000},
         AnswerCase{"a resume answered from elsewhere", Ask(70000, kOpenEnd, 65536),
-                   Part("bytes 500-89999/90000", 89500, ""), kFirst, V::Refuse, 0,
-                   "another range"},
-        AnswerCase{"a resume whose file ends before it", Ask(70000, kOpenEnd, 65536),
-                   Status(416), kFirst, V::Changed},
-        AnswerCase{"416 to a fresh download", Ask(0, kOpenEnd, 0), Status(416), kFirst,
-                   V::Refuse, 0, "status"},
-        AnswerCase{"a resume under the file's new validator", Ask(70000, kOpenEnd, 65536,
-                                                                        "etag v1"),
+                   Part("bytes 500-89999/90000", 89500, ""), kFirst, V::Refuse, 0, "another range"},
+        AnswerCase{"a resume whose file ends before it", Ask(70000, kOpenEnd, 65536), Status(416),
+                   kFirst, V::Changed},
+        AnswerCase{"416 to a fresh download", Ask(0, kOpenEnd, 0), Status(416), kFirst, V::Refuse,
+                   0, "status"},
+        AnswerCase{"a resume under the file's new validator",
+                   Ask(70000, kOpenEnd, 65536, "etag v1"),
                    Part("bytes 4464-89999/90000", 85536, "etag v2"), kFirst, V::Changed},
         AnswerCase{"a complete partial: only its overlap", Ask(90000, kOpenEnd, 65536),
                    Part("bytes 24464-89999/90000", 65536, ""), kFirst, V::Take, 90000},
-        AnswerCase{"holes beyond: from byte 0 is a restart", Ask(0, 4000, 0),
-                   Whole(5000, ""), AnswerContext{0, false, true, true}, V::Restart, 5000},
-        AnswerCase{"a signed size contradicted", Ask(0, kOpenEnd, 0),
-                   Whole(1000000000000000, ""), AnswerContext{kSize, true, true, false},
-                   V::Contradicts},
-        AnswerCase{"a coded first answer", Ask(0, kOpenEnd, 0),
-                   Coded(Whole(5000, ""), "gzip"), kFirst, V::Refuse, 0, "coded"}));
+        AnswerCase{"holes beyond: from byte 0 is a restart", Ask(0, 4000, 0), Whole(5000, ""),
+                   AnswerContext{0, false, true, true}, V::Restart, 5000},
+        AnswerCase{"a signed size contradicted", Ask(0, kOpenEnd, 0), Whole(1000000000000000, ""),
+                   AnswerContext{kSize, true, true, false}, V::Contradicts},
+        AnswerCase{"a coded first answer", Ask(0, kOpenEnd, 0), Coded(Whole(5000, ""), "gzip"),
+                   kFirst, V::Refuse, 0, "coded"}));
 
 namespace {
 struct SizeClaim {

@@ -11,6 +11,7 @@
 #include "net/ExtentsNote.h"
 #include "net/ResumeRecord.h"
 #include "tests/net/NetTestSupport.h"
+#include "tests/net/RangeTestSupport.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/EventRecorder.h"
 #include "tests/support/LocalHttpServer.h"
@@ -18,14 +19,7 @@
 extern char** environ;
 
 namespace {
-const std::string kFile = PseudoRandomBytes(1 << 20, 41);
-const std::string kNewFile = PseudoRandomBytes(1 << 20, 42);
-constexpr RangeSettings kQuick{.pieceBytes = 128 << 10,
-                               .minRemainingToSplit = 64 << 10,
-                               .splitAfter = std::chrono::milliseconds(20),
-                               .worthSplitting = std::chrono::milliseconds(50)};
 constexpr std::uint64_t kOverlap = 64 << 10;
-constexpr RetrySettings kQuickRetries{.firstDelay = std::chrono::milliseconds(10)};
 
 // What the server does wrong, by the index of the request it does it to.
 struct RangeFault {
@@ -236,7 +230,8 @@ TEST_F(RangedDownload, AKillWhileFourRangesRunIsResumedRangeByRange) {
     ASSERT_TRUE(SaveResumeRecord(ResumeRecordPath(editedDestination + ".df"), *record).Ok());
     std::string editedNote = ReadFile(ExtentsNotePath(partial));
     const std::string end = " " + std::to_string(note->done[1].end) + " ";
-    editedNote.replace(editedNote.find(end), end.size(), " " + std::to_string(note->done[1].end + 1000) + " ");
+    editedNote.replace(editedNote.find(end), end.size(),
+                       " " + std::to_string(note->done[1].end + 1000) + " ");
     WriteFile(ExtentsNotePath(editedDestination + ".df"), editedNote);
 
     const std::size_t before = server.RequestCount();
@@ -248,8 +243,9 @@ TEST_F(RangedDownload, AKillWhileFourRangesRunIsResumedRangeByRange) {
     // A range's own bytes begin after the 64 KiB before it, asked again to compare, when
     // those are done.
     const auto inNote = [&](std::uint64_t at) {
-        return std::any_of(note->done.begin(), note->done.end(),
-                           [&](const DoneExtent& done) { return at >= done.start && at < done.end; });
+        return std::any_of(note->done.begin(), note->done.end(), [&](const DoneExtent& done) {
+            return at >= done.start && at < done.end;
+        });
     };
     std::vector<std::uint64_t> starts;
     for (const auto& [first, range] : Asked(server))

@@ -9,18 +9,11 @@
 #include <functional>
 
 #include "tests/net/NetTestSupport.h"
+#include "tests/net/RangeTestSupport.h"
 #include "tests/support/CaseName.h"
 #include "tests/support/LocalHttpServer.h"
 
 namespace {
-const std::string kFile = PseudoRandomBytes(1 << 20, 41);
-const std::string kOther = PseudoRandomBytes(1 << 20, 42);
-constexpr RangeSettings kQuick{.pieceBytes = 128 << 10,
-                               .minRemainingToSplit = 64 << 10,
-                               .splitAfter = std::chrono::milliseconds(20),
-                               .worthSplitting = std::chrono::milliseconds(50),
-                               .worthRacing = std::chrono::milliseconds(1000)};
-constexpr RetrySettings kQuickRetries{.firstDelay = std::chrono::milliseconds(10)};
 
 struct Asked {
     std::size_t first = 0, last = 0;  // the bytes asked for (last: the file's, when open)
@@ -29,7 +22,8 @@ struct Asked {
 
 // A 206 of content's bytes [first, last] under etag, sent 16 KiB every pause.
 void SendPart(httplib::Response& res, const std::string& content, Asked part,
-              const std::string& etag, std::chrono::milliseconds pause = std::chrono::milliseconds(4)) {
+              const std::string& etag,
+              std::chrono::milliseconds pause = std::chrono::milliseconds(4)) {
     res.status = 206;
     if (!etag.empty()) res.set_header("ETag", etag);
     res.set_header("Content-Range", "bytes " + std::to_string(part.first) + "-" +
@@ -40,7 +34,8 @@ void SendPart(httplib::Response& res, const std::string& content, Asked part,
         [&content, part, pause](std::size_t offset, std::size_t, httplib::DataSink& sink) {
             std::this_thread::sleep_for(pause);
             const std::string piece = content.substr(
-                part.first + offset, std::min<std::size_t>(16 << 10, part.last + 1 - part.first - offset));
+                part.first + offset,
+                std::min<std::size_t>(16 << 10, part.last + 1 - part.first - offset));
             return sink.write(piece.data(), piece.size());
         });
 }
@@ -81,8 +76,7 @@ Answer Pieces(std::function<void(httplib::Response&, Asked)> piece) {
 std::vector<HostileCase> Cases() {
     using std::chrono::milliseconds;
     return {
-        {"pieces of no bytes",
-         Pieces([](httplib::Response& res, Asked a) {
+        {"pieces of no bytes", Pieces([](httplib::Response& res, Asked a) {
              res.status = 206;
              res.set_header("ETag", "\"v\"");
              res.set_header("Content-Range", "bytes " + std::to_string(a.first) + "-" +
@@ -99,10 +93,9 @@ std::vector<HostileCase> Cases() {
          },
          Ending::GivenUp, 40, 30},
         {"pieces of another file without a validator",
-         Pieces([](httplib::Response& res, Asked a) { SendPart(res, kOther, a, ""); }),
+         Pieces([](httplib::Response& res, Asked a) { SendPart(res, kNewFile, a, ""); }),
          Ending::NothingWrong, 200, 30, "answer without its validator"},
-        {"coded pieces",
-         Pieces([](httplib::Response& res, Asked a) {
+        {"coded pieces", Pieces([](httplib::Response& res, Asked a) {
              SendPart(res, kFile, a, "\"v\"");
              res.set_header("Content-Encoding", "gzip");
          }),
@@ -124,8 +117,7 @@ std::vector<HostileCase> Cases() {
                  });
          },
          Ending::Intact, 200, 10},
-        {"junk after the asked bytes",
-         Pieces([](httplib::Response& res, Asked a) {
+        {"junk after the asked bytes", Pieces([](httplib::Response& res, Asked a) {
              res.status = 206;
              res.set_header("ETag", "\"v\"");
              res.set_header("Content-Range", "bytes " + std::to_string(a.first) + "-" +
@@ -134,14 +126,15 @@ std::vector<HostileCase> Cases() {
                  "application/octet-stream", [a](std::size_t sent, httplib::DataSink& sink) {
                      const std::size_t size = a.last + 1 - a.first;
                      if (sent >= size) std::this_thread::sleep_for(milliseconds(200));
-                     const std::string piece = sent < size ? kFile.substr(a.first + sent, std::min<std::size_t>(16 << 10, size - sent))
-                                                           : std::string(100, 'j');
+                     const std::string piece =
+                         sent < size ? kFile.substr(a.first + sent,
+                                                    std::min<std::size_t>(16 << 10, size - sent))
+                                     : std::string(100, 'j');
                      return sink.write(piece.data(), piece.size());
                  });
          }),
          Ending::Intact, 200, 30, "sent more than bytes"},
-        {"one byte per answer",
-         Pieces([](httplib::Response& res, Asked a) {
+        {"one byte per answer", Pieces([](httplib::Response& res, Asked a) {
              SendPart(res, kFile, {a.first, a.first, a.n}, "\"v\"");
          }),
          Ending::NothingWrong, 40, 30},

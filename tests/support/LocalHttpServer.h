@@ -72,10 +72,10 @@ struct ServedFile {
     bool chunked = false;                        // no Content-Length
     std::size_t pieceBytes = 64 * 1024;          // the body is sent in pieces of this size
     std::chrono::milliseconds pauseBetweenPieces{0};
-    std::string etag = {};  // sent as ETag when set; an If-Range of another value gets a 200
+    std::string etag = {};      // sent as ETag when set; an If-Range of another value gets a 200
     bool honourIfRange = true;  // false: If-Range is ignored, as some servers do
-    int laterStatus = 0;    // when set, every request after the first gets only this status
-    int firstStatus = 0;    // when set, the first request gets only this status
+    int laterStatus = 0;        // when set, every request after the first gets only this status
+    int firstStatus = 0;        // when set, the first request gets only this status
     std::optional<long> retryAfter = {};  // with either status: its Retry-After seconds
     // Announced as the whole file's length instead of the content's; the connection drops
     // once the content is sent.
