@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "base/UniqueFd.h"
+#include "platform/RegularFile.h"
 
 namespace {
 // Writers may hold either kind of lock: flock(2) or an open-file-description lock.
@@ -19,8 +20,8 @@ bool HeldByWriter(int fd) {
 }  // namespace
 
 std::uint64_t UnsharedFileSize(const std::string& path) {
-    // Non-blocking, so that a FIFO planted under the name cannot hold the worker.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    // Never through a link, nor blocked by a FIFO planted under the name.
+    UniqueFd fd = OpenRegularToRead(path);
     if (!fd) return 0;
     struct stat status {};
     if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) return 0;

@@ -9,6 +9,7 @@
 #include "base/UniqueFd.h"
 #include "net/AnswerOf.h"
 #include "net/Http.h"
+#include "platform/RegularFile.h"
 
 namespace {
 constexpr std::uint64_t kTailBytes = 64 * 1024;
@@ -18,7 +19,7 @@ bool CHttp::ConfirmCopy(const std::string& url, const std::string& path) {
     m_strError.clear();
     const auto parts = SplitHttpUrl(url);
     if (!parts) return false;
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd = OpenRegularToRead(path);
     struct stat st {};
     if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0) return false;
     const auto size = static_cast<std::uint64_t>(st.st_size);

@@ -8,6 +8,7 @@
 #include "net/DownloadSteps.h"
 #include "net/InternetSession.h"
 #include "net/PartialFile.h"
+#include "platform/RegularFile.h"
 
 namespace {
 // What the attempt kept, when that is useful progress: bytes of a file started again are gone.
@@ -35,6 +36,28 @@ NetResult Attempt(const DownloadContext& context, const DownloadJob& job, CParti
     return Gained(result, context, got, began);
 }
 
+// The names beside the installer hold regular files only: anything else standing there (a
+// link, a folder, a FIFO) is removed before a byte is written, and named in the log.
+NetResult ClearNames(const DownloadContext& context, const DownloadJob& job,
+                     CPartialFile& partial) {
+    for (const std::string& path : {job.recordPath, job.extentsPath}) {
+        std::string found;
+        const bool cleared = ClearNonFile(path, found);
+        context.LogNonFile(path, found, cleared);
+        if (!cleared)
+            return NetResult::Fail(NetFailure::FileError, path + ": " + found + " stands there");
+    }
+    std::string found;
+    const bool opened = partial.Open(job.partialPath, found);
+    if (found.empty()) found = NonFileAt(job.partialPath);
+    context.LogNonFile(job.partialPath, found, opened);
+    if (opened) return {};
+    if (!found.empty())
+        return NetResult::Fail(NetFailure::FileError,
+                               job.partialPath + ": " + found + " stands there");
+    return NetResult::Fail(NetFailure::FileInUse, job.destination);
+}
+
 // The file is given up here: nothing of it is worth a resume any more.
 NetResult StartAgain(const DownloadJob& job, CPartialFile& partial) {
     std::remove(job.extentsPath.c_str());
@@ -46,8 +69,7 @@ NetResult StartAgain(const DownloadJob& job, CPartialFile& partial) {
 NetResult RunDownload(const DownloadContext& context, const DownloadJob& job,
                       std::uint64_t& totalSize) {
     CPartialFile partial;
-    if (!partial.Open(job.partialPath))
-        return NetResult::Fail(NetFailure::FileInUse, job.destination);
+    if (NetResult opened = ClearNames(context, job, partial); !opened.Ok()) return opened;
     for (;;) {
         NetResult result = Attempt(context, job, partial, totalSize);
         if (result.Failure() != NetFailure::FileChanged) return result;

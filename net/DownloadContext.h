@@ -29,4 +29,6 @@ struct DownloadContext {
 
     // Writes "url:words" to the log the first time a failure of this kind is seen at url.
     void LogOnce(const std::string& url, const std::string& kind, const std::string& words) const;
+    // Logs that found (NonFileAt) stood at path, and whether it was cleared away.
+    void LogNonFile(const std::string& path, const std::string& found, bool cleared) const;
 };

@@ -4,12 +4,14 @@
 #include <cstdio>
 
 #include "net/DownloadSteps.h"
+#include "net/NoteText.h"
 #include "net/PartialFile.h"
 #include "net/Sha256.h"
 #include "net/TransferSink.h"
+#include "platform/RegularFile.h"
 
-NetResult FinishFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
-                     ResumeRecord& record) {
+NetResult FinishFile(const DownloadContext& context, const DownloadJob& job, CPartialFile& partial,
+                     const std::string& digest, ResumeRecord& record) {
     std::remove(job.extentsPath.c_str());
     if (!job.target.sha256.empty() && !SameDigest(digest, job.target.sha256)) {
         // Bytes that do not make the expected file are worth nothing for a resume.
@@ -18,11 +20,18 @@ NetResult FinishFile(const DownloadJob& job, CPartialFile& partial, const std::s
         record.synced = 0;
         return NetResult::Fail(NetFailure::DigestMismatch, job.url);
     }
-    // Moved while still locked, so no second writer can slip in before the move.
-    if (std::rename(job.partialPath.c_str(), job.destination.c_str()) != 0)
+    // Moved while still locked, so no second writer can slip in before the move; only the file
+    // written, never what may have been put at its name since, nor onto a folder there.
+    std::string cleared;
+    const bool clear = ClearNonFile(job.destination, cleared);
+    context.LogNonFile(job.destination, cleared, clear);
+    if (!clear || !partial.StillAt(job.partialPath) ||
+        std::rename(job.partialPath.c_str(), job.destination.c_str()) != 0)
         return NetResult::Fail(NetFailure::MoveFailed, job.destination);
     // The record goes with the file: a later start checks the copy against it.
     std::rename(job.recordPath.c_str(), ResumeRecordPath(job.destination).c_str());
+    // Both renames on the disk before the installer is handed over.
+    static_cast<void>(SyncFolderOf(job.destination));
     partial.Close();
     if (job.sink) job.sink->OnComplete();
     return {};

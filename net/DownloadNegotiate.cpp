@@ -97,8 +97,10 @@ void Agree(const DownloadJob& job, const RangeAsk& ask, const AnswerContext& jud
     agreed.answer = std::move(file);
 }
 
-// The partial's bytes are worth nothing here: the file is asked for from its first byte.
-void StartAgain(ResumePoint& point) {
+// The partial's bytes are worth nothing here: the file is asked for from its first byte, with
+// no validator of the copy they came from.
+void StartAgain(const DownloadJob& job, ResumePoint& point) {
+    point.record = ResumeRecord::For(job.target);
     point.offset = 0;
     point.discard = true;
     point.done.clear();
@@ -129,6 +131,6 @@ NetResult Negotiate(const DownloadContext& context, const DownloadJob& job, CPar
         }
         if (judged.verdict != AnswerVerdict::Changed || request + 1 >= kMaxRequests)
             return FailureOf(judged, job.url, *file);
-        StartAgain(point);
+        StartAgain(job, point);
     }
 }

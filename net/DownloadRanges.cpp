@@ -89,6 +89,6 @@ NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job,
             if (NetResult r = digest->HexDigest(table.Size(), hex); !r.Ok()) return r;
         const bool wrong = digest && !SameDigest(hex, job.target.sha256);
         if (!wrong || !again || !ranges.RefetchFromFirstSource())
-            return FinishFile(job, partial, hex, point.record);
+            return FinishFile(context, job, partial, hex, point.record);
     }
 }

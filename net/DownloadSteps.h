@@ -94,8 +94,8 @@ NetResult PrepareFile(const DownloadContext& context, const DownloadJob& job,
 // Steps 4 and 5.
 NetResult TransferRanges(const DownloadContext& context, const DownloadJob& job, Agreement& agreed,
                          CPartialFile& partial, ResumePoint& point, Received& got);
-NetResult FinishFile(const DownloadJob& job, CPartialFile& partial, const std::string& digest,
-                     ResumeRecord& record);
+NetResult FinishFile(const DownloadContext& context, const DownloadJob& job, CPartialFile& partial,
+                     const std::string& digest, ResumeRecord& record);
 // The whole download; totalSize is set to the size the agreed answer told.
 NetResult RunDownload(const DownloadContext& context, const DownloadJob& job,
                       std::uint64_t& totalSize);

@@ -74,14 +74,14 @@ void CHttp::OpenExchange(const CUrlParts& parts, HttpVerb verb) {
 }
 
 std::string CHttp::SendHttpRequest(const std::string& url, const std::string& verb,
-                                   const std::string& content) {
+                                   const std::string& content, std::size_t maxBytes) {
     std::string text;
-    static_cast<void>(FetchText(url, verb, content, text));
+    static_cast<void>(FetchText(url, verb, content, text, maxBytes));
     return text;
 }
 
 NetResult CHttp::FetchText(const std::string& url, const std::string& verb,
-                           const std::string& content, std::string& text) {
+                           const std::string& content, std::string& text, std::size_t maxBytes) {
     m_strError.clear();
     text.clear();
     auto parts = SplitHttpUrl(url);
@@ -106,22 +106,32 @@ NetResult CHttp::FetchText(const std::string& url, const std::string& verb,
         const long status = m_pHttpFile->QueryInfoStatusCode();
         if (status != 200) result = NetResult::Fail(NetFailure::Refused, std::to_string(status));
     }
-    if (result.Ok()) {
-        char buffer[kTextPieceBytes + 1] = {};
-        std::string narrow;
-        while (result.Ok() && m_stopFlag.load(std::memory_order_relaxed) == 0) {
-            std::size_t n = 0;
-            result = m_pHttpFile->Read(buffer, kTextPieceBytes, n);
-            if (n == 0) break;
-            buffer[n] = '\0';
-            // A zero byte ends the piece it stands in.
-            narrow.append(buffer, std::strlen(buffer));
-        }
-        // Nothing of an answer that failed half way is used.
-        if (result.Ok()) text = TrimmedBothEnds(NarrowToWide(narrow));
-    }
+    if (result.Ok()) result = ReadText(maxBytes, text);
     TRACE("==================================request close:%s\n", url.c_str());
     Clean();
+    return result;
+}
+
+NetResult CHttp::ReadText(std::size_t maxBytes, std::string& text) {
+    char buffer[kTextPieceBytes + 1] = {};
+    std::string narrow;
+    std::size_t received = 0;
+    NetResult result;
+    while (result.Ok() && m_stopFlag.load(std::memory_order_relaxed) == 0) {
+        std::size_t n = 0;
+        result = m_pHttpFile->Read(buffer, kTextPieceBytes, n);
+        if (n == 0) break;
+        // Counted as received, before a zero byte cuts its piece: the bound is the body's.
+        if ((received += n) > maxBytes) {
+            result = NetResult::Fail(NetFailure::TooLarge, std::to_string(maxBytes));
+            break;
+        }
+        buffer[n] = '\0';
+        // A zero byte ends the piece it stands in.
+        narrow.append(buffer, std::strlen(buffer));
+    }
+    // Nothing of an answer that failed half way, or ran past its bound, is used.
+    if (result.Ok()) text = TrimmedBothEnds(NarrowToWide(narrow));
     return result;
 }
 

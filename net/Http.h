@@ -42,13 +42,15 @@ class CHttp {
     CHttp& operator=(const CHttp&) = delete;
 
     // GET (or a form POST for the exact verb "POST"); the body of a 200 answer, trimmed;
-    // empty on any failure.
+    // empty on any failure, and for a body longer than maxBytes (no prefix of it, which
+    // could parse as something else).
     std::string SendHttpRequest(const std::string& url, const std::string& verb,
-                                const std::string& content);
+                                const std::string& content, std::size_t maxBytes = kNoBound);
     // The same with the failure told apart: text is the trimmed body of a 200 answer and
-    // empty for any other status.
+    // empty for any other status; TooLarge once more than maxBytes arrived (no more is read).
     NetResult FetchText(const std::string& url, const std::string& verb, const std::string& content,
-                        std::string& text);
+                        std::string& text, std::size_t maxBytes = kNoBound);
+    static constexpr std::size_t kNoBound = SIZE_MAX;
     // GET of url taking the body of a 200 answer byte for byte (nothing decoded, trimmed or cut
     // at a NUL) and the value of the response header headerName, nothing when it has none.
     // Reading stops after maxBytes + 1 bytes: a longer body fails with TooLarge, body holding
@@ -107,6 +109,8 @@ class CHttp {
     void OpenRequest(const CUrlParts& parts, HttpVerb verb);
     // The same for an exchange other than a download, held to the exchange's time limit.
     void OpenExchange(const CUrlParts& parts, HttpVerb verb);
+    // The current answer's body as text: pieces of 1024 bytes, each cut at a zero byte.
+    NetResult ReadText(std::size_t maxBytes, std::string& text);
     // What a download is given of this client (DownloadContext.h).
     DownloadContext Context();
     // Leaves the failure's text in m_strError and the log, as far as its kind asks for.

@@ -6,22 +6,33 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 
 #include "base/UniqueFd.h"
 #include "net/Sha256.h"
+#include "platform/RegularFile.h"
+
+NetResult SyncFolderOf(const std::string& path) {
+    const std::string folder = path.substr(0, path.find_last_of('/') + 1);
+    UniqueFd fd(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd || ::fsync(fd.get()) != 0)
+        return NetResult::Fail(NetFailure::FileError, folder + ": " + std::strerror(errno));
+    return {};
+}
 
 NetResult SaveTextAtomically(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
+    // A fresh name of its own beside the target (O_EXCL): never a file that something else
+    // put there, nor one reached through a link.
+    std::string temporary = path + ".XXXXXX";
     auto failed = [&](int error) {
         ::unlink(temporary.c_str());
         return NetResult::Fail(NetFailure::FileError, path + ": " + std::strerror(error));
     };
     {
-        UniqueFd fd(::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-        if (!fd) return failed(errno);
+        UniqueFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+        if (!fd) return NetResult::Fail(NetFailure::FileError, path + ": " + std::strerror(errno));
         std::string_view left = text;
         while (!left.empty()) {
             ssize_t n = ::write(fd.get(), left.data(), left.size());
@@ -32,16 +43,23 @@ NetResult SaveTextAtomically(const std::string& path, const std::string& text) {
         if (::fdatasync(fd.get()) != 0) return failed(errno);
     }
     if (std::rename(temporary.c_str(), path.c_str()) != 0) return failed(errno);
-    return {};
+    // Until the folder is synced, a power loss may bring back the older contents.
+    return SyncFolderOf(path);
 }
 
 std::optional<std::string> LoadSmallText(const std::string& path, std::size_t maxBytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
+    UniqueFd fd = OpenRegularToRead(path);
+    if (!fd) return std::nullopt;
     std::string text(maxBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > maxBytes) return std::nullopt;
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+    if (got > maxBytes) return std::nullopt;
     return text;
 }
 

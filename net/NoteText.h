@@ -13,8 +13,13 @@
 
 #include "net/NetResult.h"
 
+// Written to a fresh name beside path, synced, renamed onto it, and the folder synced, so that
+// a power loss after it returns cannot bring back the older text.
 NetResult SaveTextAtomically(const std::string& path, const std::string& text);
-// The text at path; nothing when it is absent or longer than maxBytes.
+// Syncs the folder path stands in: a rename there is then on the disk.
+NetResult SyncFolderOf(const std::string& path);
+// The text at path; nothing when it is absent, not a regular file (a link is not followed) or
+// longer than maxBytes.
 std::optional<std::string> LoadSmallText(const std::string& path, std::size_t maxBytes);
 // Whether text can stand as one value on a line: not empty, not too long, no control bytes.
 bool IsNoteLineSafe(std::string_view text);

@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <cstring>
 
-bool CPartialFile::Open(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+#include "platform/RegularFile.h"
+
+bool CPartialFile::Open(const std::string& path, std::string& cleared) {
+    UniqueFd fd = OpenRegularFile(path, O_RDWR | O_CREAT, 0666, cleared);
     if (!fd) return false;
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
     m_fd = std::move(fd);
@@ -26,6 +28,13 @@ NetResult CPartialFile::Length(std::uint64_t& length) const {
     if (::fstat(m_fd.get(), &st) != 0) return FileError(errno);
     length = static_cast<std::uint64_t>(st.st_size);
     return {};
+}
+
+bool CPartialFile::StillAt(const std::string& path) const {
+    struct stat open {
+    }, named{};
+    return ::fstat(m_fd.get(), &open) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
 }
 
 NetResult CPartialFile::Restart() {

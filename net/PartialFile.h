@@ -19,8 +19,10 @@ class CPartialFile {
     CPartialFile& operator=(const CPartialFile&) = delete;
 
     // Opens path for writing, created when absent and its contents kept; false when it cannot
-    // be opened or another writer holds it.
-    bool Open(const std::string& path);
+    // be opened or another writer holds it. It is opened only as a regular file, never through
+    // a link: whatever else stands at the name is removed first (a folder only when empty),
+    // and cleared says what it was.
+    bool Open(const std::string& path, std::string& cleared);
     // The file's length. File errors fail with FileError and the system's description.
     NetResult Length(std::uint64_t& length) const;
 
@@ -36,6 +38,8 @@ class CPartialFile {
     NetResult WriteAt(std::uint64_t offset, const char* data, std::size_t size) const;
     // Reads size bytes from offset into bytes; fewer only at the file's end.
     NetResult ReadAt(std::uint64_t offset, std::size_t size, std::string& bytes) const;
+    // Whether the name path still stands for this very file (nothing was put in its place).
+    bool StillAt(const std::string& path) const;
     void Close() { m_fd.Reset(); }
 
   private:

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/UniqueFd.h"
+#include "platform/RegularFile.h"
 
 CSha256::CSha256() : m_context(EVP_MD_CTX_new()) {
     EVP_DigestInit_ex(m_context.get(), EVP_sha256(), nullptr);
@@ -34,7 +35,7 @@ std::string CSha256::HexDigest() const {
 }
 
 std::string Sha256OfFile(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd = OpenRegularToRead(path);
     if (!fd) return {};
     CSha256 sha;
     std::vector<char> buffer(1 << 16);

@@ -6,10 +6,13 @@
 #include <cerrno>
 #include <thread>
 
+#include "platform/RegularFile.h"
+
 namespace {
 // 0 with the locked file in locked, or the errno of the failed open or lock.
 int LockExclusive(const std::string& path, UniqueFd& locked) {
-    UniqueFd fd(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    std::string cleared;  // a link or anything else at the name goes: it is the program's own
+    UniqueFd fd = OpenRegularFile(path, O_RDWR | O_CREAT, 0600, cleared);
     if (!fd) return errno;
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return errno;
     locked = std::move(fd);
@@ -33,7 +36,7 @@ bool CFileLock::Acquire(const std::string& path, std::chrono::milliseconds patie
 }
 
 bool CFileLock::IsHeldElsewhere(const std::string& path) {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    UniqueFd fd = OpenRegularToRead(path);
     if (!fd) return false;
     // The shared lock is refused only while someone holds the exclusive one; closing the file
     // gives it back at once.

@@ -174,3 +174,30 @@ TEST_F(HttpRequest, OneSessionServesEveryOperationOverOneConnection) {
     EXPECT_EQ(server.RequestCount(), 4u);
     EXPECT_EQ(server.ConnectionCount(), 1u);
 }
+
+// A text request is held to its bound in its own read loop: a body over it gives the empty
+// text, not a prefix that might parse, and an endless one is not read on.
+TEST_F(HttpRequest, ABodyOverItsBoundGivesNothingAndIsNotReadOn) {
+    constexpr std::size_t kBound = 64 * 1024;
+    LocalHttpServer server([](LocalHttpServer&, httplib::Server& s) {
+        ServeFixed(s, "/fits", 200, std::string(kBound, 'a'));
+        ServeFixed(s, "/over", 200, std::string(kBound + 1, 'a'));
+        s.Get("/endless", [](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("text/plain",
+                                             [](std::size_t, httplib::DataSink& sink) {
+                                                 static const std::string piece(1 << 16, 'x');
+                                                 return sink.write(piece.data(), piece.size());
+                                             });
+        });
+    });
+    CHttp http = NewHttp();
+    std::string text;
+    EXPECT_TRUE(http.FetchText(server.Url("/fits"), "GET", "", text, kBound).Ok());
+    EXPECT_EQ(text.size(), kBound);
+    EXPECT_EQ(http.FetchText(server.Url("/over"), "GET", "", text, kBound).Failure(),
+              NetFailure::TooLarge);
+    EXPECT_EQ(text, "");
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(http.SendHttpRequest(server.Url("/endless"), "GET", "", kBound), "");
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(2));
+}

@@ -51,7 +51,8 @@ TEST_F(NetTest, APrefixDigestIsTheFilesWhateverTheOrderOfItsPieces) {
     for (std::size_t i = 0; i < orders.size(); ++i) {
         const std::string path = Path("p" + std::to_string(i) + ".df");
         CPartialFile partial;
-        ASSERT_TRUE(partial.Open(path));
+        std::string cleared;
+        ASSERT_TRUE(partial.Open(path, cleared));
         EXPECT_EQ(DigestWritingPieces(partial, bytes, orders[i]), DigestOf(bytes)) << i;
     }
 }

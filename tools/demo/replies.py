@@ -35,7 +35,7 @@ SHARED_BODIES = _shared_bodies()
 # Answers made from the demo's own file; "normal" is the one a real service gives.
 TEMPLATED_MODES = (
     "normal",  # the document with url, version, detail and sha256
-    "huge",  # a well-formed object padded to many megabytes
+    "huge",  # a well-formed object padded to 100 MiB
     "status500",  # a server error
     "badsha",  # the normal document announcing a digest the file does not have
 )
@@ -87,7 +87,7 @@ def update_reply(mode, base_url, version, sha256):
     if mode == "badsha":
         document["sha256"] = "0" * 64
     if mode == "huge":
-        document["padding"] = "x" * (24 << 20)
+        document["padding"] = "x" * (100 << 20)
     return 200, "application/json", json.dumps(document, ensure_ascii=False).encode()
 
 
