@@ -62,7 +62,7 @@ RangeSettings RangeSettingsFor(const WorkerEnvironment& env, CWorkerHost& host) 
 // The installer to fetch: in a signed program only what a verified reply names; nothing (the
 // failure shown and logged) when the reply cannot be had or is refused.
 std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
-                                       const WorkerEnvironment& env, const WindowHandle& hwnd) {
+                                       const WorkerEnvironment& env, CWorkerHost& host) {
     CAppParams& params = env.app.params;
     if (!SignedMode(env.updateKeys)) {
         const std::string reply = FetchUpdateReply(http, url);
@@ -76,7 +76,8 @@ std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
     if (verified.info) return std::move(verified.info);
     if (env.app.quit.load() == 0) {
         DiagLog(params.Get("Log").c_str(), "%s", verified.logText.c_str());
-        SendDownFail(hwnd, verified.userText);
+        SendDownFail(host.GetSafeHwnd(),
+                     verified.webPage ? WebPageText(host.IsBehindPortal()) : verified.userText);
     }
     return std::nullopt;
 }
@@ -103,7 +104,7 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     CHttp http(env.app.appName, env.app.quit, params.Get("Log"));
     http.SetTransferLimits(env.limits);
     const WindowHandle hwnd = param->GetSafeHwnd();
-    const std::optional<UpdateInfo> found = AskForUpdate(http, url, env, hwnd);
+    const std::optional<UpdateInfo> found = AskForUpdate(http, url, env, *param);
     if (!found) return 1;
     const UpdateInfo& info = *found;
 
@@ -134,6 +135,7 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
                                                env.retry, RetryHooksOf(*param, env.app.quit));
     // A closing window stops the transfer itself; anything else that leaves the file
     // incomplete is shown once the tries are spent, so the user can retry.
-    if (!done.Ok() && !env.app.quit.load()) SendDownFail(hwnd, UserTextFor(done));
+    if (!done.Ok() && !env.app.quit.load())
+        SendDownFail(hwnd, UserTextFor(done, param->IsBehindPortal()));
     return 1;
 }

@@ -7,6 +7,7 @@
 #include "download/UpdateSignatureHeader.h"
 #include "net/FailureText.h"
 #include "net/Http.h"
+#include "net/WebPageAnswer.h"
 
 namespace {
 struct RawReply {
@@ -46,7 +47,9 @@ VerifiedUpdate FetchVerifiedUpdate(CHttp& http, const std::string& url,
     if (raw.signature) signature = *raw.signature;
     UpdateReplyVerdict verdict = VerifyUpdateReply(raw.body, signature, expect, keys);
     if (verdict.kind != UpdateReplyKind::Ok || !verdict.update) {
-        outcome.userText = UserTextFor(verdict.kind);
+        // A web page is never a signed reply; its words say what the person can do.
+        outcome.webPage = LooksLikeHtml(raw.body);
+        outcome.userText = outcome.webPage ? WebPageText(false) : UserTextFor(verdict.kind);
         outcome.logText = std::move(verdict.logText);
         return outcome;
     }

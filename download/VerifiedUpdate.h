@@ -17,6 +17,7 @@ struct VerifiedUpdate {
     std::optional<UpdateInfo> info;  // the installer to fetch, set when the reply verified
     std::string userText;            // otherwise: the failure view's text
     std::string logText;             // otherwise: the cause, for the diagnostic log
+    bool webPage = false;            // what came instead was a web page (a sign-in page, say)
 };
 
 // Asks url (a second time at once when the first answer brings nothing) and verifies what came.

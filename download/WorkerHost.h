@@ -26,6 +26,8 @@ class CWorkerHost {
     virtual unsigned NetworkChangeCount() { return 0; }
     // Whether the connection is charged by the byte.
     virtual bool IsNetworkMetered() { return false; }
+    // Whether the network asks to sign in first; it only picks the words of a failure.
+    virtual bool IsBehindPortal() { return false; }
     // A modal box with OK and Cancel; true for OK. Closing the window answers Cancel.
     virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
 

@@ -11,6 +11,7 @@
 #include "net/HttpFile.h"
 #include "net/InternetSession.h"
 #include "net/PartialFile.h"
+#include "net/WebPageAnswer.h"
 
 namespace {
 constexpr std::uint64_t kOverlapBytes = 64 * 1024;
@@ -57,6 +58,19 @@ NetResult Confirm(CHttpFile& file, const RangeAsk& ask, CPartialFile& partial,
     judged.verdict = ask.First() == 0 ? AnswerVerdict::Restart : AnswerVerdict::Changed;
     if (ask.First() > 0) leadingBytes.clear();
     return {};
+}
+
+// A web page where the file was asked for (a sign-in portal's, most likely) is refused before
+// any of it reaches the partial, which stays as it was.
+NetResult RefuseWebPage(CHttpFile& file, const std::string& url) {
+    constexpr std::size_t kFirstBytes = 512;
+    const long status = file.QueryInfoStatusCode();
+    const auto type = file.ResponseHeader("Content-Type");
+    if (status < 200 || status >= 300 || !IsHtmlType(type)) return {};
+    std::string first;
+    if (NetResult read = file.Peek(kFirstBytes, first); !read.Ok()) return read;
+    if (!IsWebPage(type, first)) return {};
+    return NetResult::Fail(NetFailure::WebPage, url).Answered(status);
 }
 
 // Whether the server said its file is another than the partial's (not merely that it ignores
@@ -117,6 +131,7 @@ NetResult Negotiate(const DownloadContext& context, const DownloadJob& job, CPar
         if (sent.Failure() == NetFailure::Connect)
             return NetResult::Fail(NetFailure::Connect, job.url);
         if (!sent.Ok()) return sent;
+        if (NetResult page = RefuseWebPage(*file, job.url); !page.Ok()) return page;
         const AnswerContext judgedIn = FirstContext(job, point);
         AnswerJudgement judged = JudgeAnswer(ask, AnswerOf(*file, ask), judgedIn);
         if (NetResult r = Confirm(*file, ask, partial, judged, agreed.leadingBytes); !r.Ok())

@@ -31,7 +31,10 @@ std::string ReportedMessage(const NetResult& failure, const std::string& destina
         case NetFailure::Contradicted:
             return url + ":claims another size: " + failure.Detail();
         case NetFailure::Insecure:
+        case NetFailure::Untrusted:
             return url + ":" + failure.Detail();
+        case NetFailure::WebPage:
+            return url + ":answered with a web page, not the installer";
         case NetFailure::MoveFailed:
             return FileInUseText(destination);
         case NetFailure::KeepsChanging:
@@ -57,29 +60,54 @@ std::string ReportedMessage(const NetResult& failure, const std::string& destina
 }  // namespace
 
 FailureTexts DownloadFailureTexts(const NetResult& failure, const std::string& destination) {
+    // Failures of the program's own side: words of their own, most never logged.
+    const NetFailure kind = failure.Failure();
+    if (kind == NetFailure::BadUrl) return {LoadResString(IDS_BAD_URL), {}};
+    if (kind == NetFailure::BadDigest) return {LoadResString(IDS_BAD_DIGEST), {}};
+    if (kind == NetFailure::FileInUse) return {FileInUseText(destination), {}};
+    if (kind == NetFailure::FileError) return {failure.Detail(), {}};
+    if (kind == NetFailure::NoSpace) {
+        std::string text = Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
+        return {text, text};
+    }
+    const std::string message = ReportedMessage(failure, destination);
+    // Failures of the connection leave no text: the partial file is resumed by the next try.
+    if (message.empty()) return {};
+    std::string report =
+        Except(failure.File(), kDownloadFunction, failure.Line(), "%s", message.c_str()).GetText();
+    return {report, report};
+}
+
+std::string WebPageText(bool behindPortal) {
+    return LoadResString(behindPortal ? IDS_PORTAL_SIGN_IN : IDS_WEB_PAGE);
+}
+
+std::string UserTextFor(const NetResult& failure, bool behindPortal) {
     switch (failure.Failure()) {
-        case NetFailure::BadUrl:
-            return {LoadResString(IDS_BAD_URL), {}};
-        case NetFailure::BadDigest:
-            return {LoadResString(IDS_BAD_DIGEST), {}};
-        case NetFailure::FileInUse:
-            return {FileInUseText(destination), {}};
-        case NetFailure::NoSpace: {
-            std::string text =
-                Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
-            return {text, text};
-        }
-        case NetFailure::FileError:
-            return {failure.Detail(), {}};
-        case NetFailure::None:
-        case NetFailure::Connect:
+        // What the user can mend, or at least knows to wait for, gets words of its own.
+        case NetFailure::NoSpace:
+            return Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
+        case NetFailure::Untrusted:
+            return LoadResString(IDS_UNTRUSTED_CERTIFICATE);
         case NetFailure::NotFound:
+            return LoadResString(IDS_INSTALLER_NOT_FOUND);
+        case NetFailure::WebPage:
+            return WebPageText(behindPortal);
         case NetFailure::Refused:
+            if (failure.Status() == 429 || failure.Status() == 503)
+                return LoadResString(IDS_SERVER_BUSY);
+            break;
+        case NetFailure::None:
+        case NetFailure::BadUrl:
+        case NetFailure::BadDigest:
+        case NetFailure::FileInUse:
+        case NetFailure::Connect:
         case NetFailure::Unreachable:
         case NetFailure::Interrupted:
         case NetFailure::Stalled:
         case NetFailure::Transfer:
         case NetFailure::Stopped:
+        case NetFailure::FileError:
         case NetFailure::Incomplete:
         case NetFailure::DigestMismatch:
         case NetFailure::MoveFailed:
@@ -90,18 +118,6 @@ FailureTexts DownloadFailureTexts(const NetResult& failure, const std::string& d
         case NetFailure::KeepsChanging:
             break;
     }
-    const std::string message = ReportedMessage(failure, destination);
-    // Failures of the connection leave no text: the partial file is resumed by the next try.
-    if (message.empty()) return {};
-    std::string report =
-        Except(failure.File(), kDownloadFunction, failure.Line(), "%s", message.c_str()).GetText();
-    return {report, report};
-}
-
-std::string UserTextFor(const NetResult& failure) {
-    // A full disk is the one failure the user can mend alone: the text says how much is needed.
-    if (failure.Failure() == NetFailure::NoSpace)
-        return Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
     return LoadResString(IDS_TRANSFER_FAILED);
 }
 

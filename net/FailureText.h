@@ -19,8 +19,11 @@ struct FailureTexts {
 // The texts of a failed download of destination (the installer's path).
 FailureTexts DownloadFailureTexts(const NetResult& failure, const std::string& destination);
 
-// The failure view's text: what the user can do about it.
-std::string UserTextFor(const NetResult& failure);
+// The failure view's text: what the user can do about it. behindPortal: the network monitor
+// sees a sign-in portal, which only changes the words for an answer that was a web page.
+std::string UserTextFor(const NetResult& failure, bool behindPortal = false);
+// The words for an answer that was a web page where an installer or update reply was due.
+std::string WebPageText(bool behindPortal);
 
 // The log's line for a failed exchange of text (the update reply, say), named by what.
 std::string ExchangeLogText(const NetResult& failure, std::string_view what);

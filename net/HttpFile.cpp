@@ -21,7 +21,9 @@ constexpr long kMaxRedirects = 10;
 // What a failed transfer means to whoever decides what to do next.
 NetFailure KindOfTransferFailure(CURLcode code) {
     switch (code) {
+        // A certificate the system does not trust: a network's inspection box, say.
         case CURLE_PEER_FAILED_VERIFICATION:
+            return NetFailure::Untrusted;
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_CERTPROBLEM:
         case CURLE_SSL_CONNECT_ERROR:
@@ -233,6 +235,24 @@ NetResult CHttpFile::ReadExactly(std::size_t size, std::string& bytes) {
         if (n == 0) return NetResult::Fail(NetFailure::Incomplete, "answer ended early");
     }
     return {};
+}
+
+NetResult CHttpFile::Peek(std::size_t size, std::string& bytes) {
+    bytes.assign(size, '\0');
+    std::size_t got = 0;
+    NetResult read;
+    while (got < size && read.Ok()) {
+        std::size_t n = 0;
+        read = Read(bytes.data() + got, size - got, n);
+        got += n;
+        if (n == 0) break;
+    }
+    bytes.resize(got);
+    // Back in front of what is kept aside, in their order.
+    m_spare.erase(m_spare.begin(), m_spare.begin() + static_cast<std::ptrdiff_t>(m_spareAt));
+    m_spare.insert(m_spare.begin(), bytes.begin(), bytes.end());
+    m_spareAt = 0;
+    return read;
 }
 
 NetResult CHttpFile::ReadAvailable(void* buffer, std::size_t size, std::size_t& got) {

@@ -64,6 +64,9 @@ class CHttpFile {
     NetResult Read(void* buffer, std::size_t size, std::size_t& got);
     // Reads exactly size body bytes into bytes; Incomplete when the body ends first.
     NetResult ReadExactly(std::size_t size, std::string& bytes);
+    // Reads up to size body bytes, fewer only where the body ends, and puts them back: the next
+    // reads hand them out again.
+    NetResult Peek(std::size_t size, std::string& bytes);
     // The same without waiting for the network: what has arrived (0 when nothing has), after
     // one step of the session. got is 0 and Ended() true at the end of the body.
     NetResult ReadAvailable(void* buffer, std::size_t size, std::size_t& got);

@@ -31,9 +31,11 @@ enum class NetFailure {
     NoSpace,         // the disk cannot hold what remains to be downloaded
     TooLarge,        // the body is longer than the caller allows; no more of it was read
     Contradicted,    // the answer claims another size than the signed one: not the file
-    Insecure,        // an https server's certificate did not verify, or a redirect left https
+    Insecure,        // a secure connection failed otherwise, or a redirect left https
     FileChanged,     // the server's file changed under the download: it starts again
     KeepsChanging,   // the file at this address changed under every try: it is given up
+    Untrusted,       // an https server's certificate is not one the system trusts
+    WebPage,         // the answer is a web page (a network's sign-in page), not the file
 };
 
 class [[nodiscard]] NetResult {

@@ -9,6 +9,7 @@
 #include "net/InternetSession.h"
 #include "net/PartialFile.h"
 #include "net/RangedTransfer.h"
+#include "net/WebPageAnswer.h"
 
 namespace {
 constexpr std::size_t kBlockBytes = 4096;
@@ -112,6 +113,9 @@ void CRangedTransfer::Judged(CRange& range, const AnswerJudgement& judged) {
             Drop(range);
             return;
         case AnswerVerdict::Changed:
+            // A web page now (a portal that came up meanwhile) is no new file to start again.
+            if (IsHtmlType(range.file->ResponseHeader("Content-Type")))
+                return Fail(range, NetResult::Fail(NetFailure::WebPage, from.url));
             m_changed = true;
             return;
         case AnswerVerdict::Busy: {

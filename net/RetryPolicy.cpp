@@ -34,6 +34,8 @@ FailureKind ClassifyFailure(const NetResult& failure) {
         case NetFailure::NotFound:
         case NetFailure::Transfer:
         case NetFailure::KeepsChanging:
+        case NetFailure::Untrusted:
+        case NetFailure::WebPage:
             return FailureKind::AddressDone;
         case NetFailure::Unreachable:
             return FailureKind::Refused;

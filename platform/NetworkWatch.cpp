@@ -20,6 +20,11 @@ void CNetworkWatch::OnChanged(void*, int available, CNetworkWatch* self) {
     if (available) ++self->m_changes;
 }
 
+bool IsBehindPortal() {
+    GNetworkMonitor* monitor = g_network_monitor_get_default();
+    return monitor && g_network_monitor_get_connectivity(monitor) == G_NETWORK_CONNECTIVITY_PORTAL;
+}
+
 bool IsNetworkMetered() {
     GNetworkMonitor* monitor = g_network_monitor_get_default();
     return monitor && g_network_monitor_get_network_metered(monitor);

@@ -24,3 +24,6 @@ class CNetworkWatch {
 
 // Whether the monitor says the connection is metered (charged by the byte).
 bool IsNetworkMetered();
+// Whether the monitor says the network asks to sign in first (a captive portal). Where nothing
+// checks for one (Debian 12 without NetworkManager's connectivity check) it never does.
+bool IsBehindPortal();

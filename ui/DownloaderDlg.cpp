@@ -228,6 +228,10 @@ bool CDownloaderDlg::IsNetworkMetered() {
     return ::IsNetworkMetered();
 }
 
+bool CDownloaderDlg::IsBehindPortal() {
+    return ::IsBehindPortal();
+}
+
 bool CDownloaderDlg::IsNetworkAlive() {
     return ::IsNetworkAlive();
 }

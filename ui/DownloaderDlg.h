@@ -79,6 +79,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     bool IsNetworkAlive() override;
     unsigned NetworkChangeCount() override { return m_networkWatch.Changes(); }
     bool IsNetworkMetered() override;
+    bool IsBehindPortal() override;
     bool AskOkCancel(const std::string& text, const std::string& caption) override;
 
     GtkWidget* Widget() const { return m_window; }

@@ -71,6 +71,8 @@ LRESULT CDownloaderDlg::OnShowDownFail(const ShowDownFail& failure) {
     // The failure view is a worker's last word: its Retry button must work at once, before the
     // worker has quite returned.
     m_busyWorker = 0;
+    // No retry notice from before stays under the failure's words.
+    InvokeScript("jsClearRetry", {});
     InvokeScript("jsShowDownFail", {failure.text});
     return 1;
 }

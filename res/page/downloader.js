@@ -115,6 +115,11 @@ function jsShowRetry(str) {
     $("#speed").text("，" + str);
 }
 
+// The failure view follows: the retry notice before it no longer holds.
+function jsClearRetry() {
+    $("#speed").text("");
+}
+
 function jsUpdateSpeed(speed) {
     setFigure("speed", ",下载速度 ", speed, " KB/s");
 }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,8 +36,8 @@ struct Reply {
     std::string body;
 };
 
-std::string Failure() {
-    return "downfail " + LoadResString(IDS_TRANSFER_FAILED);
+std::string Failure(int text = IDS_TRANSFER_FAILED) {
+    return "downfail " + LoadResString(text);
 }
 
 // The requests a server saw for path, whatever their query.
@@ -249,7 +250,8 @@ TEST_F(DownloadThreadRun, EmptyFileIsNeverACompleteCopy) {
     WriteFile(InstallerPath(), "");
     CRecordingHost host{m_app.params};
     EXPECT_EQ(Run(host), 1u);
-    EXPECT_EQ(host.Events(), (std::vector<std::string>{DetailFor("2.0"), Failure()}));
+    EXPECT_EQ(host.Events(),
+              (std::vector<std::string>{DetailFor("2.0"), Failure(IDS_INSTALLER_NOT_FOUND)}));
 }
 
 TEST_F(DownloadThreadRun, EmptyFirstReplyIsAskedAgain) {
@@ -287,7 +289,8 @@ TEST_F(DownloadThreadRun, FailedTransferIsShownAndRetryResumesFromThePartialFile
     // The cut is tried again once; the 404 then ends the run.
     EXPECT_EQ(Milestones(host.Events()),
               (std::vector<std::string>{DetailFor("2.0"), Size(),
-                                        "retry 连接中断，1 秒后重试（第 1/5 次）", Failure()}));
+                                        "retry 连接中断，1 秒后重试（第 1/5 次）",
+                                        Failure(IDS_INSTALLER_NOT_FOUND)}));
     EXPECT_FALSE(FileExists(InstallerPath()));
     const std::string partial = ReadFile(InstallerPath() + ".df");
     ASSERT_FALSE(partial.empty());
@@ -486,7 +489,7 @@ TEST_P(FlakyNetwork, RetriesOnlyWhatCanGetBetter) {
         EXPECT_EQ(ReadFile(InstallerPath()), m_installer);
     }
     EXPECT_EQ(RequestsTo(*m_web, kInstallerPath).size(), c.requests);
-    EXPECT_EQ(host.Events().back() == Failure(), !c.done);
+    EXPECT_EQ(host.Events().back().rfind("downfail ", 0) == 0, !c.done);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, FlakyNetwork, testing::ValuesIn(FlakyCases()), NameOfCase());
@@ -605,4 +608,77 @@ TEST_F(DownloadThreadRun, AMirrorServesTheFileWhenTheMainHostIsDown) {
     for (const std::string& event : host.Events())
         EXPECT_EQ(event.rfind("retry ", 0), std::string::npos);
 }
+
+// Failures a person can act on, each with words of its own; what the log knows stays there.
+// A sign-in portal answers every address with its page: nothing of it is written or started,
+// and the partial already there stays as it was.
+const char kPortalPage[] = "\n<!DOCTYPE html><html><body>Sign in to use the Wi-Fi</body></html>";
+
+struct ActionableCase {
+    const char* name;
+    std::function<void(httplib::Server&, const std::string& installer)> web;
+    bool portalEverywhere;  // the update service answers with the page too
+    bool monitorSeesPortal;
+    int text;  // the failure view's words; 0: the installer is started
+};
+
+void PrintTo(const ActionableCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+void ServePortal(httplib::Server& s, const std::string&) {
+    s.Get(".*", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(kPortalPage, "text/html; charset=utf-8");
+    });
+}
+
+std::vector<ActionableCase> ActionableCases() {
+    return {
+        {"a sign-in portal", ServePortal, true, false, IDS_WEB_PAGE},
+        {"a sign-in portal the monitor sees", ServePortal, true, true, IDS_PORTAL_SIGN_IN},
+        {"no installer at the address",
+         [](httplib::Server& s, const std::string&) { ServeFixed(s, kInstallerPath, 410, ""); },
+         false, false, IDS_INSTALLER_NOT_FOUND},
+        {"a server that stays busy",
+         [](httplib::Server& s, const std::string&) { ServeFixed(s, kInstallerPath, 503, ""); },
+         false, false, IDS_SERVER_BUSY},
+        {"an installer labelled text/html is still an installer",
+         [](httplib::Server& s, const std::string& installer) {
+             ServeFixed(s, kInstallerPath, 200, installer, {{"Content-Type", "text/html"}});
+         },
+         false, false, 0},
+    };
+}
+
+class EachActionableFailure : public DownloadThreadRun,
+                              public testing::WithParamInterface<ActionableCase> {};
+
+TEST_P(EachActionableFailure, IsToldInWordsOfItsOwn) {
+    const ActionableCase& c = GetParam();
+    m_web = std::make_unique<LocalHttpServer>(
+        [&](LocalHttpServer&, httplib::Server& s) { c.web(s, m_installer); });
+    if (c.portalEverywhere)
+        m_update = std::make_unique<LocalHttpServer>(
+            [&](LocalHttpServer&, httplib::Server& s) { c.web(s, m_installer); });
+    else
+        ServeReply(ReplyFor("2.0"));
+    // What an earlier run left of the default installer, which an unusable reply falls back to.
+    const std::string partial = DefaultPath() + ".df", before = m_installer.substr(0, 5000);
+    WriteFile(partial, before);
+    CRecordingHost host{m_app.params};
+    host.SetBehindPortal(c.monitorSeesPortal);
+    EXPECT_EQ(Run(host), 1u);
+    const std::vector<std::string> events = host.Events();
+    ASSERT_FALSE(events.empty());
+    if (c.text == 0) {
+        EXPECT_EQ(events.back(), "progress 0 100");
+        return;
+    }
+    EXPECT_EQ(events.back(), "downfail " + LoadResString(c.text));
+    EXPECT_FALSE(FileExists(InstallerPath()) || FileExists(DefaultPath()));
+    EXPECT_TRUE(ReadFile(partial) == before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Failures, EachActionableFailure, testing::ValuesIn(ActionableCases()),
+                         NameOfCase());
 }  // namespace

@@ -29,6 +29,8 @@ class CRecordingHost : public CWorkerHost {
     bool IsNetworkAlive() override { return m_online; }
     unsigned NetworkChangeCount() override { return m_networkChanges.load(); }
     bool IsNetworkMetered() override { return m_metered; }
+    bool IsBehindPortal() override { return m_portal; }
+    void SetBehindPortal(bool portal) { m_portal = portal; }
     // Recorded as "ask <caption>: <text>"; answered with what SetMetered() says.
     bool AskOkCancel(const std::string& text, const std::string& caption) override;
     // A metered network, and the user's answer to the question it brings.
@@ -66,6 +68,7 @@ class CRecordingHost : public CWorkerHost {
     std::atomic<bool> m_stopping{false};
     std::atomic<unsigned> m_networkChanges{0};
     bool m_metered = false;
+    bool m_portal = false;
     bool m_answer = true;
     std::thread m_pump;
 

@@ -215,6 +215,15 @@ INSTANTIATE_TEST_SUITE_P(
                                    },
                                .failureText = IDS_UPDATE_EXPIRED,
                                .logged = "more than 366 days"},
+                    // A sign-in portal's page instead of the reply: words that say what to do.
+                    SignedCase{.name = "a_portal_page_instead",
+                               .tamper =
+                                   [](std::string& body, std::string& header) {
+                                       body = "<!DOCTYPE html><html><body>Sign in</body></html>";
+                                       header.clear();
+                                   },
+                               .failureText = IDS_WEB_PAGE,
+                               .logged = "update reply:"},
                     SignedCase{.name = "rolled_back",
                                .acceptedBefore = "2.1",
                                .failureText = IDS_UPDATE_CHECK_FAILED,

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "net/ContentRange.h"
+#include "net/WebPageAnswer.h"
 
 namespace {
 using V = AnswerVerdict;
@@ -226,4 +227,16 @@ TEST(RangeRequest, AsksForTheFilesBytesAsTheyAre) {
     const std::string fresh = RangeRequestHeaders(Ask(0, kOpenEnd, 0));
     EXPECT_EQ(fresh.substr(fresh.find("Accept-Encoding")),
               "Accept-Encoding: identity\r\nRange: bytes=0-\r\n");
+}
+
+TEST(WebPageAnswer, IsHtmlByItsLabelAndItsFirstBytes) {
+    const std::optional<std::string> html = "text/html; charset=utf-8",
+                                     binary = "application/x-msdos-program";
+    EXPECT_TRUE(IsWebPage(html, "\r\n  <!DOCTYPE html><html>"));
+    EXPECT_TRUE(IsWebPage(html, "\xEF\xBB\xBF<HTML lang=zh>"));
+    EXPECT_FALSE(IsWebPage(html, "MZ\x90\x00 an installer labelled text/html"));
+    EXPECT_FALSE(IsWebPage(binary, "<html>"));
+    EXPECT_FALSE(IsWebPage(std::nullopt, "<html>"));
+    EXPECT_TRUE(LooksLikeHtml("<!doctype html>"));
+    EXPECT_FALSE(LooksLikeHtml("{\"url\": \"<html>\"}"));
 }

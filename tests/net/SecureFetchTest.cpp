@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/UniqueFd.h"
+#include "net/FailureText.h"
 #include "net/Http.h"
 #include "tests/support/TempDir.h"
 
@@ -194,7 +195,11 @@ TEST_P(UnverifiedServer, IsRefusedForTextAndDownloadsAndLogged) {
     std::optional<std::string> header;
     const NetResult result =
         http.FetchRawText(Url("https", server, "/reply"), 100, "X-Update-Signature", body, header);
-    EXPECT_EQ(result.Failure(), NetFailure::Insecure) << result.Detail();
+    // A certificate the system does not trust (a network's inspection box, say) has words of
+    // its own for the person.
+    EXPECT_EQ(result.Failure(), NetFailure::Untrusted) << result.Detail();
+    EXPECT_EQ(UserTextFor(result),
+              "安全连接的证书不受信任，当前网络可能在检查加密连接，请更换网络后重试！");
     EXPECT_EQ(body, "");
 
     const std::string url = Url("https", server, "/setup.exe");
