@@ -12,34 +12,47 @@ std::string FileInUseText(const std::string& destination) {
     return Format(LoadResString(IDS_FILE_IN_USE).c_str(), destination.c_str());
 }
 
-// The message of a failure that the server or the disk made, logged with where it was found;
-// empty for the others.
-std::string ReportedMessage(const NetResult& failure, const std::string& destination) {
+// What a failure is called: the message of one that the server or the disk made, logged with
+// where it was found (empty for the others), and the failure view's words for it.
+struct Words {
+    std::string message;
+    int userText = IDS_TRANSFER_FAILED;
+};
+
+Words WordsOf(const NetResult& failure, const std::string& destination) {
     const std::string& url = failure.Url();
     switch (failure.Failure()) {
         case NetFailure::Connect:
-            return LoadResString(IDS_CONNECT_FAILED);
+            return {LoadResString(IDS_CONNECT_FAILED)};
         case NetFailure::NotFound:
-            return Format(LoadResString(IDS_FILE_NOT_FOUND).c_str(), url.c_str());
-        case NetFailure::Refused:
-            return url + ":server answered " + failure.Detail() +
-                   (failure.Status() == 407 ? " (the proxy refused its credentials)" : "");
+            return {Format(LoadResString(IDS_FILE_NOT_FOUND).c_str(), url.c_str()),
+                    IDS_INSTALLER_NOT_FOUND};
+        case NetFailure::Refused: {
+            const long status = failure.Status();
+            return {url + ":server answered " + failure.Detail() +
+                        (status == 407 ? " (the proxy refused its credentials)" : ""),
+                    status == 429 || status == 503 ? IDS_SERVER_BUSY : IDS_TRANSFER_FAILED};
+        }
         case NetFailure::DigestMismatch:
-            return url + ":sha256 mismatch";
+            return {url + ":sha256 mismatch"};
         case NetFailure::TooLarge:
-            return url + ":longer than the expected size";
+            return {url + ":longer than the expected size"};
         case NetFailure::Contradicted:
-            return url + ":claims another size: " + failure.Detail();
+            return {url + ":claims another size: " + failure.Detail()};
         case NetFailure::Insecure:
+            return {url + ":" + failure.Detail()};
         case NetFailure::Untrusted:
-            return url + ":" + failure.Detail();
+            return {url + ":" + failure.Detail(), IDS_UNTRUSTED_CERTIFICATE};
         case NetFailure::WebPage:
-            return url + ":answered with a web page, not the installer";
+            return {url + ":answered with a web page, not the installer", IDS_WEB_PAGE};
         case NetFailure::MoveFailed:
-            return FileInUseText(destination);
+            return {FileInUseText(destination)};
         case NetFailure::KeepsChanging:
-            return url + ":the file changed under every try";
-        // Failures of the connection, and those told before: the next try resumes.
+            return {url + ":the file changed under every try"};
+        // The one the user can mend alone: the words say how much room is needed.
+        case NetFailure::NoSpace:
+            return {{}, IDS_DISK_FULL};
+        // Failures of the connection, and those told otherwise: the next try resumes.
         case NetFailure::None:
         case NetFailure::BadUrl:
         case NetFailure::BadDigest:
@@ -51,7 +64,6 @@ std::string ReportedMessage(const NetResult& failure, const std::string& destina
         case NetFailure::Stopped:
         case NetFailure::FileError:
         case NetFailure::Incomplete:
-        case NetFailure::NoSpace:
         case NetFailure::FileChanged:
             return {};
     }
@@ -70,7 +82,7 @@ FailureTexts DownloadFailureTexts(const NetResult& failure, const std::string& d
         std::string text = Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
         return {text, text};
     }
-    const std::string message = ReportedMessage(failure, destination);
+    const std::string message = WordsOf(failure, destination).message;
     // Failures of the connection leave no text: the partial file is resumed by the next try.
     if (message.empty()) return {};
     std::string report =
@@ -83,42 +95,11 @@ std::string WebPageText(bool behindPortal) {
 }
 
 std::string UserTextFor(const NetResult& failure, bool behindPortal) {
-    switch (failure.Failure()) {
-        // What the user can mend, or at least knows to wait for, gets words of its own.
-        case NetFailure::NoSpace:
-            return Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
-        case NetFailure::Untrusted:
-            return LoadResString(IDS_UNTRUSTED_CERTIFICATE);
-        case NetFailure::NotFound:
-            return LoadResString(IDS_INSTALLER_NOT_FOUND);
-        case NetFailure::WebPage:
-            return WebPageText(behindPortal);
-        case NetFailure::Refused:
-            if (failure.Status() == 429 || failure.Status() == 503)
-                return LoadResString(IDS_SERVER_BUSY);
-            break;
-        case NetFailure::None:
-        case NetFailure::BadUrl:
-        case NetFailure::BadDigest:
-        case NetFailure::FileInUse:
-        case NetFailure::Connect:
-        case NetFailure::Unreachable:
-        case NetFailure::Interrupted:
-        case NetFailure::Stalled:
-        case NetFailure::Transfer:
-        case NetFailure::Stopped:
-        case NetFailure::FileError:
-        case NetFailure::Incomplete:
-        case NetFailure::DigestMismatch:
-        case NetFailure::MoveFailed:
-        case NetFailure::TooLarge:
-        case NetFailure::Contradicted:
-        case NetFailure::Insecure:
-        case NetFailure::FileChanged:
-        case NetFailure::KeepsChanging:
-            break;
-    }
-    return LoadResString(IDS_TRANSFER_FAILED);
+    const int text = WordsOf(failure, {}).userText;
+    if (text == IDS_DISK_FULL)
+        return Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
+    if (text == IDS_WEB_PAGE) return WebPageText(behindPortal);
+    return LoadResString(text);
 }
 
 std::string ExchangeLogText(const NetResult& failure, std::string_view what) {
