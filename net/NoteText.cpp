@@ -7,10 +7,10 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string_view>
 
 #include "base/UniqueFd.h"
+#include "platform/SmallFile.h"
 
 NetResult SaveTextAtomically(const std::string& path, const std::string& text) {
     const std::string temporary = path + ".new";
@@ -35,12 +35,8 @@ NetResult SaveTextAtomically(const std::string& path, const std::string& text) {
 }
 
 std::optional<std::string> LoadSmallText(const std::string& path, std::size_t maxBytes) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::string text(maxBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > maxBytes) return std::nullopt;
+    std::optional<std::string> text = ReadFileStart(path, maxBytes + 1);
+    if (!text || text->size() > maxBytes) return std::nullopt;
     return text;
 }
 

@@ -1,0 +1,10 @@
+#pragma once
+// Reading the start of a small file with a descriptor that no child process inherits.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+// At most maxBytes from the start of the file at path; nothing when it cannot be opened or
+// read.
+std::optional<std::string> ReadFileStart(const std::string& path, std::size_t maxBytes);
