@@ -147,7 +147,8 @@ error_log {root}/error.log;
 events {{ worker_connections 64; }}
 http {{
     types {{ application/json json; application/octet-stream exe; }}
-    log_format ranges '$request_method $request_uri $status $body_bytes_sent "$http_range" $remote_port';
+    log_format ranges '$request_method $request_uri $status $body_bytes_sent "$http_range"'
+                      ' $remote_port';
     access_log {root}/access.log ranges;
     client_body_temp_path {root}/body;
     proxy_temp_path {root}/proxy;

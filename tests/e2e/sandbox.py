@@ -78,8 +78,8 @@ class Sandbox:
         for proxy in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(proxy, None)
         # The page's sandbox is on unless a test turns it off.
-        for switch in ("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "DOWNLOADER_TEST_END_SANDBOXED_PAGE"):
-            env.pop(switch, None)
+        env.pop("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", None)
+        env.pop("DOWNLOADER_TEST_END_SANDBOXED_PAGE", None)
         env.update(self.extra_env)
         return env
 

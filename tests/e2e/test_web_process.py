@@ -3,6 +3,7 @@ without it), and no descriptor of the program's in any of them."""
 
 import contextlib
 import os
+import pathlib
 import stat
 import subprocess
 import time
@@ -30,17 +31,12 @@ def descendants(pid):
     """Every living process under pid."""
     parents = {}
     for entry in filter(str.isdigit, os.listdir("/proc")):
-        try:
+        with contextlib.suppress(OSError, IndexError):
             parents[int(entry)] = parent_of(entry)
-        except (OSError, IndexError):
-            pass
-    found, todo = [], [pid]
-    while todo:
-        above = todo.pop()
-        children = [p for p, parent in parents.items() if parent == above]
-        found += children
-        todo += children
-    return found
+    found = [pid]
+    for above in found:  # grows while it is walked
+        found += [p for p, parent in parents.items() if parent == above]
+    return found[1:]
 
 
 def web_process(pid):
@@ -82,14 +78,6 @@ def client_ports():
     return {line.split()[2].rsplit(":", 1)[1] for line in done.stdout.splitlines()}
 
 
-def readable(path):
-    try:
-        with open(path, "rb") as source:
-            return source.read() is not None
-    except OSError:
-        return False
-
-
 @unittest.skipUnless(host_is_online(), "no default route: the program would report offline")
 class PageSandbox(E2ETestCase):
     def test_the_page_process_reaches_no_file_of_the_user_unless_the_sandbox_is_off(self):
@@ -106,9 +94,8 @@ class PageSandbox(E2ETestCase):
                 self.sandbox = Sandbox("page")
                 stack.callback(self.sandbox.cleanup)
                 self.sandbox.extra_env = environment
-                planted = os.path.join(self.sandbox.home, "planted.txt")
-                with open(planted, "w", encoding="utf-8") as out:
-                    out.write("the user's own\n")
+                planted = pathlib.Path(self.sandbox.home, "planted.txt")
+                planted.write_text("the user's own\n", encoding="utf-8")
                 demo = DemoService(self.sandbox.root, self.installer, version=VERSION, rate=1)
                 stack.callback(demo.kill)
                 run = program.Downloader(self.sandbox)
@@ -122,7 +109,9 @@ class PageSandbox(E2ETestCase):
                 own_mounts = os.readlink(f"/proc/{web}/ns/mnt") != os.readlink("/proc/self/ns/mnt")
                 self.assertEqual(own_mounts, sandboxed)
                 # The user's file, and the private folder that holds the installer.
-                self.assertEqual(readable(f"/proc/{web}/root{planted}"), not sandboxed)
+                seen = pathlib.Path(f"/proc/{web}/root{planted}")
+                self.assertEqual(seen.exists() and seen.read_text(encoding="utf-8"),
+                                 not sandboxed and planted.read_text(encoding="utf-8"))
                 self.assertEqual(os.path.isdir(f"/proc/{web}/root{self.sandbox.tmp}"),
                                  not sandboxed)
                 self.wait_exit(run)
