@@ -2,11 +2,11 @@
 
 #include <glib.h>
 
-#include <fstream>
 #include <memory>
 
 #include "base/CallRelease.h"
 #include "download/DottedVersion.h"
+#include "platform/SmallFile.h"
 
 namespace {
 using GErrorOwner = std::unique_ptr<GError, CallRelease<g_error_free>>;
@@ -62,11 +62,7 @@ std::string RecordAcceptedVersion(const AcceptedVersionPlaces& places, std::stri
 }
 
 std::string ReadVersionRecord(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return {};
-    std::string text(kMaxRecordBytes + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::string text = ReadFileStart(path, kMaxRecordBytes + 1).value_or("");
     if (!text.empty() && text.back() == '\n') text.pop_back();
     if (text.size() > kMaxRecordBytes || !IsDottedVersion(text)) return {};
     return text;

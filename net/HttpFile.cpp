@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "net/CurlDescriptors.h"
 #include "net/InternetSession.h"
 
 namespace {
@@ -70,6 +71,7 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     // thread.
     curl_easy_setopt(easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    KeepDescriptorsFromChildren(easy, m_lookupDescriptors);
     // What was asked for over https is never fetched over plain http, not even by redirect.
     // Certificates are verified (libcurl's default) against the system's store.
     const bool secure = g_ascii_strncasecmp(url.c_str(), "https:", 6) == 0;
@@ -336,6 +338,7 @@ std::size_t CHttpFile::OnHeader(char* data, std::size_t, std::size_t count, void
 
 int CHttpFile::OnProgress(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
     auto& file = *static_cast<CHttpFile*>(self);
+    file.m_lookupDescriptors.Mark();
     if (!file.m_rateFloor.Below(static_cast<std::uint64_t>(received))) return 0;
     file.m_tooSlow = true;
     return 1;  // libcurl ends the transfer

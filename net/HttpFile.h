@@ -16,6 +16,7 @@
 #include "net/HttpConnection.h"
 #include "net/NetResult.h"
 #include "net/RateFloor.h"
+#include "platform/NewDescriptors.h"
 
 class CInternetSession;
 
@@ -114,7 +115,8 @@ class CHttpFile {
     bool m_stopped = false;
     bool m_proxyAsked = false;  // a proxy has asked for credentials once
     CRateFloor m_rateFloor;
-    bool m_tooSlow = false;  // the rate floor ended the transfer
+    CNewDescriptors m_lookupDescriptors;  // a name lookup's, marked at the next progress call
+    bool m_tooSlow = false;               // the rate floor ended the transfer
 
     // The caller's buffer during a Read.
     char* m_dst = nullptr;

@@ -3,13 +3,15 @@
 #include <utility>
 
 #include "net/HttpConnection.h"
+#include "platform/NewDescriptors.h"
 
 CInternetSession::CInternetSession(std::string agent, const std::atomic<int>& stopFlag,
                                    CTransferLimits limits)
     : m_agent(std::move(agent)), m_stopFlag(stopFlag), m_limits(limits) {
     EnsureCurlGlobalInit();
     // Should this fail, every request of the session fails as a transfer error.
-    m_multi.reset(curl_multi_init());
+    // Its socket pair (which wakes a waiting poll) is kept from child processes.
+    m_multi.reset(WithNewDescriptorsCloseOnExec([] { return curl_multi_init(); }));
 }
 
 CInternetSession::~CInternetSession() = default;

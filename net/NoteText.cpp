@@ -12,7 +12,7 @@
 
 #include "base/UniqueFd.h"
 #include "net/Sha256.h"
-#include "platform/RegularFile.h"
+#include "platform/SmallFile.h"
 
 NetResult SyncFolderOf(const std::string& path) {
     const std::string folder = path.substr(0, path.find_last_of('/') + 1);
@@ -48,18 +48,8 @@ NetResult SaveTextAtomically(const std::string& path, const std::string& text) {
 }
 
 std::optional<std::string> LoadSmallText(const std::string& path, std::size_t maxBytes) {
-    UniqueFd fd = OpenRegularToRead(path);
-    if (!fd) return std::nullopt;
-    std::string text(maxBytes + 1, '\0');
-    std::size_t got = 0;
-    while (got < text.size()) {
-        const ssize_t n = ::read(fd.get(), text.data() + got, text.size() - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    text.resize(got);
-    if (got > maxBytes) return std::nullopt;
+    std::optional<std::string> text = ReadFileStart(path, maxBytes + 1);
+    if (!text || text->size() > maxBytes) return std::nullopt;
     return text;
 }
 

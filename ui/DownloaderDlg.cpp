@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "base/DiagLog.h"
 #include "base/ResString.h"
 #include "base/StringTable.h"
 #include "download/AdvertReply.h"
@@ -86,7 +87,8 @@ void CDownloaderDlg::Create() {
     gtk_widget_set_size_request(m_window, kWidth, kHeight);
     // The host sets up window.external before any page loads, so that the page has it from
     // its first script on.
-    m_webHost = std::make_unique<CWebHost>(static_cast<CWebHostSite&>(*this));
+    m_webHost =
+        std::make_unique<CWebHost>(static_cast<CWebHostSite&>(*this), m_sandboxChoice.Result());
     HandleEarlyMessages();
     m_bridge->SetView(m_webHost->View());
     m_titleBarDrag = std::make_unique<CTitleBarDrag>(GTK_WINDOW(m_window), m_webHost->Widget());
@@ -151,6 +153,16 @@ void CDownloaderDlg::OnPageReadyChanged(bool ready) {
     }
     m_bridge->SetPageReady(ready);
     if (ready) StartAdvert();
+}
+
+void CDownloaderDlg::OnViewReplaced() {
+    m_bridge->SetView(m_webHost->View());
+    m_titleBarDrag = std::make_unique<CTitleBarDrag>(GTK_WINDOW(m_window), m_webHost->Widget());
+}
+
+void CDownloaderDlg::OnUnsandboxed(const std::string& why) {
+    DiagLog(m_app.params.Get("Log").c_str(), "the page's process runs without a sandbox: %s",
+            why.c_str());
 }
 
 void CDownloaderDlg::StartAdvert() {

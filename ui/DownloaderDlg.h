@@ -27,6 +27,7 @@
 #include "ui/TitleBarDrag.h"
 #include "ui/WebHost.h"
 #include "ui/WebHostSite.h"
+#include "ui/WebSandbox.h"
 
 class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
   public:
@@ -93,6 +94,8 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     bool OnInitDialog();
     void OnDestroy();
     void OnPageReadyChanged(bool ready) override;
+    void OnViewReplaced() override;
+    void OnUnsandboxed(const std::string& why) override;
     void HandleEarlyMessages();
     void StartAdvert();
     void StartWorker();
@@ -119,6 +122,8 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     WindowHandle m_queue;
     CWindowTag m_windowTag;
     std::unique_ptr<CPresentListener> m_presentListener;  // while the tag is set
+    // Tried from the window's construction on, so that it runs while the display opens.
+    CWebSandboxChoice m_sandboxChoice;
     std::unique_ptr<CWebHost> m_webHost;
     std::unique_ptr<CScriptBridge> m_bridge;  // uses m_webHost's view, so it goes first
     // Watches m_webHost's view, so it goes first too.

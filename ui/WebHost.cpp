@@ -46,6 +46,17 @@ GObjectPtr<WebKitSettings> NewSettings() {
     return settings;
 }
 
+const char* TerminationText(WebKitWebProcessTerminationReason reason) {
+    switch (reason) {
+        case WEBKIT_WEB_PROCESS_CRASHED:
+            return "crashed";
+        case WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT:
+            return "out of memory";
+        default:
+            return "ended";
+    }
+}
+
 int Int32At(JSCValue* array, unsigned index) {
     GObjectPtr<JSCValue> item(jsc_value_object_get_property_at_index(array, index));
     return item && jsc_value_is_number(item.get()) ? jsc_value_to_int32(item.get()) : 0;
@@ -53,13 +64,32 @@ int Int32At(JSCValue* array, unsigned index) {
 
 }  // namespace
 
-CWebHost::CWebHost(CWebHostSite& site)
-    : m_site(site),
-      m_context(webkit_web_context_new_ephemeral()),
-      m_content(webkit_user_content_manager_new()) {
+CWebHost::CWebHost(CWebHostSite& site, WebSandbox sandbox)
+    : m_site(site), m_content(webkit_user_content_manager_new()), m_sandbox(std::move(sandbox)) {
+    SetUpContent();
+    static_cast<void>(MakeView());
+    if (!m_sandbox.enabled) m_site.OnUnsandboxed(m_sandbox.whyOff);
+}
+
+CWebHost::~CWebHost() {
+    if (m_unsandboxedViewSource) g_source_remove(m_unsandboxedViewSource);
+    g_signal_handlers_disconnect_by_data(m_view.get(), this);
+    g_signal_handlers_disconnect_by_data(m_content.get(), this);
+    for (const char* name :
+         {kOnExitHandler, kMoveTitleBarHandler, kRetryHandler, kPageReadyHandler})
+        webkit_user_content_manager_unregister_script_message_handler(m_content.get(), name);
+}
+
+GObjectPtr<WebKitWebView> CWebHost::MakeView() {
+    GObjectPtr<WebKitWebView> old = std::move(m_view);
+    GObjectPtr<WebKitWebContext> oldContext = std::move(m_context);
+    if (old) g_signal_handlers_disconnect_by_data(old.get(), this);
+    m_context.reset(webkit_web_context_new_ephemeral());
+    // Before the context's first web process, the only time it can be set. No folder is added
+    // to the sandbox: least of all the private folder with the installer.
+    webkit_web_context_set_sandbox_enabled(m_context.get(), m_sandbox.enabled);
     webkit_web_context_register_uri_scheme(m_context.get(), "res", &CWebHost::OnSchemeRequest, this,
                                            nullptr);
-    SetUpContent();
     GObjectPtr<WebKitSettings> settings = NewSettings();
     m_view.reset(WEBKIT_WEB_VIEW(g_object_ref_sink(
         g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", m_context.get(), "user-content-manager",
@@ -70,14 +100,13 @@ CWebHost::CWebHost(CWebHostSite& site)
     g_signal_connect(m_view.get(), "decide-policy", G_CALLBACK(&CWebHost::OnDecidePolicy), this);
     g_signal_connect(m_view.get(), "web-process-terminated",
                      G_CALLBACK(&CWebHost::OnWebProcessTerminated), this);
-}
-
-CWebHost::~CWebHost() {
-    g_signal_handlers_disconnect_by_data(m_view.get(), this);
-    g_signal_handlers_disconnect_by_data(m_content.get(), this);
-    for (const char* name :
-         {kOnExitHandler, kMoveTitleBarHandler, kRetryHandler, kPageReadyHandler})
-        webkit_user_content_manager_unregister_script_message_handler(m_content.get(), name);
+    GtkWidget* parent = old ? gtk_widget_get_parent(GTK_WIDGET(old.get())) : nullptr;
+    if (!parent) return old;
+    gtk_container_remove(GTK_CONTAINER(parent), GTK_WIDGET(old.get()));
+    gtk_container_add(GTK_CONTAINER(parent), Widget());
+    gtk_widget_show(Widget());
+    gtk_widget_grab_focus(Widget());
+    return old;
 }
 
 void CWebHost::SetUpContent() {
@@ -111,16 +140,36 @@ void CWebHost::Load(const char* uri) {
     webkit_web_view_load_uri(m_view.get(), uri);
 }
 
-void CWebHost::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+void CWebHost::OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                       gpointer self) {
     // The page is gone with its process: calls are lost until a new one is up. A download in
     // progress goes on, so the page comes back (a few times at most) to show it.
     constexpr int kMaxRestarts = 3;
     auto* host = static_cast<CWebHost*>(self);
     host->SetPageReady(false);
+    if (host->m_sandbox.enabled && !host->m_pageCameUp) {
+        host->m_whyUnsandboxed = std::string("its process ended before the page came up (") +
+                                 TerminationText(reason) + ")";
+        // Made anew from the main loop, not inside the old view's own signal.
+        if (!host->m_unsandboxedViewSource)
+            host->m_unsandboxedViewSource = g_idle_add(&CWebHost::OnUnsandboxedViewDue, host);
+        return;
+    }
     if (host->m_pageUri.empty() || host->m_restarts >= kMaxRestarts) return;
     ++host->m_restarts;
     host->Load(host->m_pageUri.c_str());
+}
+
+gboolean CWebHost::OnUnsandboxedViewDue(gpointer self) {
+    auto* host = static_cast<CWebHost*>(self);
+    host->m_unsandboxedViewSource = 0;
+    host->m_sandbox.enabled = false;
+    // The old view goes once nothing watches it any more.
+    GObjectPtr<WebKitWebView> old = host->MakeView();
+    host->m_site.OnViewReplaced();
+    host->m_site.OnUnsandboxed(host->m_whyUnsandboxed);
+    if (!host->m_pageUri.empty()) host->Load(host->m_pageUri.c_str());
+    return G_SOURCE_REMOVE;
 }
 
 void CWebHost::AppendMenuSeparator() {
@@ -167,6 +216,7 @@ void CWebHost::AnswerSchemeRequest(WebKitURISchemeRequest* request) {
 void CWebHost::SetPageReady(bool ready) {
     if (ready == m_pageReady) return;
     m_pageReady = ready;
+    m_pageCameUp = m_pageCameUp || ready;
     m_site.OnPageReadyChanged(ready);
 }
 
@@ -175,6 +225,10 @@ void CWebHost::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer sel
     if (event == WEBKIT_LOAD_STARTED) {
         host->m_loadFailed = false;
         host->SetPageReady(false);
+        if (host->m_sandbox.enabled && host->m_sandbox.endFirstProcess) {
+            host->m_sandbox.endFirstProcess = false;
+            webkit_web_view_terminate_web_process(host->View());
+        }
     } else if (event == WEBKIT_LOAD_FINISHED) {
         if (!host->m_loadFailed) host->SetPageReady(true);
     }

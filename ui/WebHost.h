@@ -2,7 +2,9 @@
 // The HTML host: a web view that shows the program's page from its resources. It serves
 // res: addresses from the resource bundle, gives the page its window.external, extends the
 // context menu with the window-menu items, sends the page's links to the user's browser,
-// and tells its site when a page is ready.
+// and tells its site when a page is ready. The page's process runs in WebKit's sandbox when
+// that can start; one that ends before its page ever came up is taken for a sandbox that
+// cannot start, and the view is made again, once, in a new context without it.
 
 #include <webkit2/webkit2.h>
 
@@ -10,16 +12,18 @@
 #include <vector>
 
 #include "ui/GObjectPtr.h"
+#include "ui/WebSandbox.h"
 
 class CWebHostSite;
 
 class CWebHost {
   public:
-    explicit CWebHost(CWebHostSite& site);
+    CWebHost(CWebHostSite& site, WebSandbox sandbox);
     ~CWebHost();
     CWebHost(const CWebHost&) = delete;
     CWebHost& operator=(const CWebHost&) = delete;
 
+    // The view, until it is made again (CWebHostSite::OnViewReplaced).
     GtkWidget* Widget() const { return GTK_WIDGET(m_view.get()); }
     WebKitWebView* View() const { return m_view.get(); }
 
@@ -42,7 +46,7 @@ class CWebHost {
     static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer self);
     static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu* menu, GdkEvent*,
                                   WebKitHitTestResult*, gpointer self);
-    static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+    static void OnWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason,
                                        gpointer self);
     static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                    WebKitPolicyDecisionType type, gpointer self);
@@ -54,6 +58,10 @@ class CWebHost {
                                    gpointer self);
 
     void SetPageReady(bool ready);
+    // A context with the sandbox as chosen, and a view of it in place of the one there was,
+    // which is returned.
+    GObjectPtr<WebKitWebView> MakeView();
+    static gboolean OnUnsandboxedViewDue(gpointer self);
 
     void AnswerSchemeRequest(WebKitURISchemeRequest* request);
     void SetUpContent();
@@ -67,4 +75,8 @@ class CWebHost {
     bool m_pageReady = false;
     std::string m_pageUri;
     int m_restarts = 0;
+    WebSandbox m_sandbox;
+    bool m_pageCameUp = false;  // a page of this context was ready once
+    guint m_unsandboxedViewSource = 0;
+    std::string m_whyUnsandboxed;
 };

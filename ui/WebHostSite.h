@@ -23,4 +23,9 @@ class CWebHostSite {
     virtual void OnPageReadyChanged(bool ready) = 0;
     // A command of the window menu was chosen.
     virtual void OnSysCommand(unsigned nID) = 0;
+    // The view was made again: the host has put the new one where the old one was, and what
+    // watches the view moves to it.
+    virtual void OnViewReplaced() = 0;
+    // The page's process runs without the sandbox, for this reason (told once).
+    virtual void OnUnsandboxed(const std::string& why) = 0;
 };

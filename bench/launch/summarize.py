@@ -59,7 +59,10 @@ def ratio(a, b):
 
 def groups(runs):
     sizes = sorted({int(run["mib"]) for run in runs})
-    modes = [m for m in ("signed", "unsigned") if any(r.get("mode") == m for r in runs)]
+    modes = []
+    for mode in ("signed", "unsigned", "signed-unsandboxed", "unsigned-unsandboxed"):
+        if any(r.get("mode") == mode for r in runs):
+            modes.append(mode)
     return sizes, modes
 
 
@@ -91,7 +94,8 @@ def print_size(size, modes, runs, before):
     print(f"\n{size} MiB: curl {fmt(curl['time'])} (CPU {fmt(curl['cpu'])}); curl + sha256sum "
           f"+ sync {fmt(curl['checked_time'])} (CPU {fmt(curl['checked_cpu'])}); "
           f"{len(curls)} curl runs")
-    header = f"  {'':<36}" + "".join(f"{m:>14}" for m in modes)
+    width = max(14, *(len(m) + 2 for m in modes))
+    header = f"  {'':<36}" + "".join(f"{m:>{width}}" for m in modes)
     if before:
         header += "".join(f"{m + ' before':>17}" for m in modes)
     print(header)
@@ -121,7 +125,7 @@ def print_size(size, modes, runs, before):
          for role in ROLES] + [(f"peak RSS, {role} process", lambda f, role=role: fmt(mib(f["rss_" + role]), "MiB", 1))
          for role in ROLES]
     for label, show in rows:
-        line = f"  {label:<36}" + "".join(f"{show(figures[m]):>14}" for m in modes)
+        line = f"  {label:<36}" + "".join(f"{show(figures[m]):>{width}}" for m in modes)
         if before:
             line += "".join(f"{show(old[m]):>17}" for m in modes)
         print(line)

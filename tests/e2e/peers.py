@@ -147,7 +147,8 @@ error_log {root}/error.log;
 events {{ worker_connections 64; }}
 http {{
     types {{ application/json json; application/octet-stream exe; }}
-    log_format ranges '$request_method $request_uri $status $body_bytes_sent "$http_range"';
+    log_format ranges '$request_method $request_uri $status $body_bytes_sent "$http_range"'
+                      ' $remote_port';
     access_log {root}/access.log ranges;
     client_body_temp_path {root}/body;
     proxy_temp_path {root}/proxy;
@@ -157,6 +158,7 @@ http {{
     server {{
         listen 127.0.0.1:{port};
         root {root}/www;
+        {limit}
         location = /tools/updateinfo.php {{
             default_type application/json;
             try_files /updateinfo.json =404;
@@ -169,7 +171,8 @@ http {{
 class Nginx:
     """nginx serving the installer and a fixed update-information document."""
 
-    def __init__(self, folder, installer, sha256, version="1.2.3"):
+    def __init__(self, folder, installer, sha256, version="1.2.3", rate=None):
+        """rate: nginx's limit_rate for each request (e.g. "2m"), or none."""
         self.root = os.path.join(folder, "nginx")
         www = os.path.join(self.root, "www")
         os.makedirs(os.path.join(www, "download"))
@@ -180,7 +183,8 @@ class Nginx:
             json.dump(document, out)
         conf = os.path.join(self.root, "nginx.conf")
         with open(conf, "w", encoding="utf-8") as out:
-            out.write(textwrap.dedent(NGINX_CONF).format(root=self.root, port=PORT))
+            limit = f"limit_rate {rate};" if rate else ""
+            out.write(textwrap.dedent(NGINX_CONF).format(root=self.root, port=PORT, limit=limit))
         claim_port()
         self.process = subprocess.Popen(["nginx", "-p", self.root, "-c", conf, "-e",
                                          os.path.join(self.root, "error.log")],

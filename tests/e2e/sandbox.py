@@ -43,6 +43,8 @@ class Sandbox:
         self.tmpdir_for_program = self.tmp
         # Whether the program talks to the accessibility bus (only a test that reads it asks).
         self.accessible = False
+        # Further variables for the program (a test's switches).
+        self.extra_env = {}
         opener = os.path.join(self.bin, "xdg-open")
         with open(opener, "w", encoding="utf-8") as out:
             out.write(RECORDING_XDG_OPEN.replace("RECORD", self.record).replace("STATUS", "0"))
@@ -75,6 +77,10 @@ class Sandbox:
             env["NO_AT_BRIDGE"] = "1"
         for proxy in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
             env.pop(proxy, None)
+        # The page's sandbox is on unless a test turns it off.
+        env.pop("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", None)
+        env.pop("DOWNLOADER_TEST_END_SANDBOXED_PAGE", None)
+        env.update(self.extra_env)
         return env
 
     # Where the program puts its files, given the folder it settles on.

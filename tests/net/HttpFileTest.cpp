@@ -2,8 +2,15 @@
 
 #include "net/HttpFile.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <set>
 #include <thread>
 
 #include "net/HttpConnection.h"
@@ -139,4 +146,37 @@ TEST(HttpFile, ARefusedConnectionIsUnreachable) {
     auto request = session.GetHttpConnection("127.0.0.1", static_cast<unsigned>(port))
                        ->OpenRequest(HttpVerb::Get, "/", 0);
     EXPECT_EQ(request->SendRequest().Failure(), NetFailure::Unreachable);
+}
+
+// WebKit's processes are started from the program and inherit what is not close-on-exec: the
+// session's socket pair, its connections and (for a name) the lookup's pair must all be marked.
+TEST(HttpFile, NoDescriptorOfATransferWouldReachAChildProcess) {
+    LocalHttpServer server([](LocalHttpServer& owner, httplib::Server& s) {
+        ServeFile(owner, s, "/file", {.content = kBody});
+    });
+    auto openNow = [] {
+        std::set<int> open;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+            open.insert(std::stoi(entry.path().filename()));
+        return open;
+    };
+    auto isServers = [&](int fd) {  // an accepted connection of the server thread
+        sockaddr_in local{};
+        socklen_t size = sizeof local;
+        return ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size) == 0 &&
+               local.sin_family == AF_INET && ntohs(local.sin_port) == server.Port();
+    };
+    for (const char* host : {"127.0.0.1", "localhost"}) {
+        const std::set<int> before = openNow();
+        std::atomic<int> stop{0};
+        CInternetSession session("tester", stop);
+        auto connection = session.GetHttpConnection(host, server.Port());
+        auto request = connection->OpenRequest(HttpVerb::Get, "/file", 0);
+        ASSERT_TRUE(request->SendRequest().Ok()) << host;
+        for (int fd : openNow()) {
+            if (before.count(fd) || isServers(fd)) continue;
+            const int flags = ::fcntl(fd, F_GETFD);
+            EXPECT_TRUE(flags < 0 || (flags & FD_CLOEXEC)) << host << ": descriptor " << fd;
+        }
+    }
 }
