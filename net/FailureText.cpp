@@ -8,6 +8,12 @@
 namespace {
 constexpr char kDownloadFunction[] = "CHttp::DownHttpFile";
 
+std::string ProxyRefusalText(const NetResult& failure) {
+    return "the proxy answered " + failure.Detail() +
+           (failure.Status() == 407 ? " (the proxy refused its credentials)"
+                                    : " (the proxy refused the tunnel)");
+}
+
 std::string FileInUseText(const std::string& destination) {
     return Format(LoadResString(IDS_FILE_IN_USE).c_str(), destination.c_str());
 }
@@ -22,8 +28,9 @@ std::string ReportedMessage(const NetResult& failure, const std::string& destina
         case NetFailure::NotFound:
             return Format(LoadResString(IDS_FILE_NOT_FOUND).c_str(), url.c_str());
         case NetFailure::Refused:
-            return url + ":server answered " + failure.Detail() +
-                   (failure.Status() == 407 ? " (the proxy refused its credentials)" : "");
+            return url + ":server answered " + failure.Detail();
+        case NetFailure::ProxyRefused:
+            return url + ":" + ProxyRefusalText(failure);
         case NetFailure::DigestMismatch:
             return url + ":sha256 mismatch";
         case NetFailure::TooLarge:
@@ -70,6 +77,7 @@ std::string UserTextFor(const NetResult& failure) {
     // A full disk is the one failure the user can mend alone: the text says how much is needed.
     if (failure.Failure() == NetFailure::NoSpace)
         return Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
+    if (failure.Failure() == NetFailure::ProxyRefused) return LoadResString(IDS_PROXY_REFUSED);
     return LoadResString(IDS_TRANSFER_FAILED);
 }
 
@@ -80,6 +88,8 @@ std::string ExchangeLogText(const NetResult& failure, std::string_view what) {
             return name + ": the server answered " + failure.Detail();
         case NetFailure::Insecure:
             return name + ": secure connection refused: " + failure.Detail();
+        case NetFailure::ProxyRefused:
+            return name + ": " + ProxyRefusalText(failure);
         default:
             return name + ": not received: " + failure.Detail();
     }

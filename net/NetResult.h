@@ -33,6 +33,7 @@ enum class NetFailure {
     Contradicted,    // the answer claims another size than the signed one: not the file
     Insecure,        // an https server's certificate did not verify, or a redirect left https
     FileChanged,     // the server's file changed while ranges of it ran: they were dropped
+    ProxyRefused,    // the proxy refused the tunnel or its login (Status(): its answer)
 };
 
 class [[nodiscard]] NetResult {
