@@ -25,10 +25,10 @@ GtkWidget* AddField(GtkGrid* grid, int row, int label, bool secret) {
 bool AskProxyLoginBox(GtkWidget* parent, const std::string& proxyName, CProxyCredentials& login) {
     // It goes with the window: closing the window while it is up answers as Cancel does.
     GtkWidget* box = gtk_dialog_new_with_buttons(
-        LoadResString(IDS_PROXY_LOGIN_CAPTION).c_str(), parent ? GTK_WINDOW(parent) : nullptr,
+        LoadResString(IDS_PROXY_LOGIN).c_str(), parent ? GTK_WINDOW(parent) : nullptr,
         static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-        LoadResString(IDS_PROXY_LOGIN_CANCEL).c_str(), GTK_RESPONSE_CANCEL,
-        LoadResString(IDS_PROXY_LOGIN_OK).c_str(), GTK_RESPONSE_OK, nullptr);
+        LoadResString(IDS_PROXY_CANCEL).c_str(), GTK_RESPONSE_CANCEL,
+        LoadResString(IDS_PROXY_OK).c_str(), GTK_RESPONSE_OK, nullptr);
     gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
     GtkWidget* grid = gtk_grid_new();
     gtk_grid_set_row_spacing(GTK_GRID(grid), 8);
@@ -38,8 +38,8 @@ bool AskProxyLoginBox(GtkWidget* parent, const std::string& proxyName, CProxyCre
     GtkWidget* text = gtk_label_new(ask.c_str());
     gtk_label_set_xalign(GTK_LABEL(text), 0);
     gtk_grid_attach(GTK_GRID(grid), text, 0, 0, 2, 1);
-    GtkWidget* user = AddField(GTK_GRID(grid), 1, IDS_PROXY_LOGIN_USER, false);
-    GtkWidget* password = AddField(GTK_GRID(grid), 2, IDS_PROXY_LOGIN_PASSWORD, true);
+    GtkWidget* user = AddField(GTK_GRID(grid), 1, IDS_PROXY_USER, false);
+    GtkWidget* password = AddField(GTK_GRID(grid), 2, IDS_PROXY_PASSWORD, true);
     gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(box))), grid);
     gtk_dialog_set_default_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
     gtk_widget_show_all(box);
