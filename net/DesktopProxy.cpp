@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 
 #include <memory>
+#include <mutex>
 
 #include "base/Format.h"
 
@@ -91,9 +92,21 @@ ProxyLookup LookUp(GProxyResolver* resolver, const std::string& origin,
 }  // namespace
 
 ProxyResolver DesktopProxyResolver(std::chrono::milliseconds deadline) {
-    std::shared_ptr<GProxyResolver> resolver(
-        G_PROXY_RESOLVER(g_object_ref(g_proxy_resolver_get_default())), g_object_unref);
-    return [resolver, deadline](const std::string& origin, const std::atomic<int>& stop) {
-        return LookUp(resolver.get(), origin, stop, deadline);
+    // Made by the first lookup (loading GLib's proxy module and libproxy's takes tens of
+    // milliseconds, which the window's thread must not wait for), outside the lookup's own main
+    // context: the settings it follows then report their changes to the window's main loop.
+    struct Default {
+        std::once_flag made;
+        GProxyResolver* resolver = nullptr;
+        ~Default() {
+            if (resolver) g_object_unref(resolver);
+        }
+    };
+    auto shared = std::make_shared<Default>();
+    return [shared, deadline](const std::string& origin, const std::atomic<int>& stop) {
+        std::call_once(shared->made, [&] {
+            shared->resolver = G_PROXY_RESOLVER(g_object_ref(g_proxy_resolver_get_default()));
+        });
+        return LookUp(shared->resolver, origin, stop, deadline);
     };
 }

@@ -21,6 +21,5 @@ using ProxyResolver =
 
 inline constexpr std::chrono::milliseconds kProxyLookupDeadline{5000};
 
-// GLib's default resolver, taken now (on the window's thread, so that it follows changes of the
-// settings there), asked through a GCancellable that ends each lookup after deadline.
+// GLib's default resolver, asked through a GCancellable that ends each lookup after deadline.
 ProxyResolver DesktopProxyResolver(std::chrono::milliseconds deadline = kProxyLookupDeadline);

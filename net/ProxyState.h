@@ -34,7 +34,7 @@ class CProxyState {
     CProxyState(const CProxyState&) = delete;
     CProxyState& operator=(const CProxyState&) = delete;
 
-    // The desktop's proxy settings (DesktopProxy.h); made on the window's thread.
+    // The desktop's proxy settings (DesktopProxy.h).
     static std::shared_ptr<CProxyState> Desktop();
     // Every address direct unless the environment names a proxy: the answer tests pin.
     static std::shared_ptr<CProxyState> PinnedDirect();
