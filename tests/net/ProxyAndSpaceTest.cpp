@@ -51,14 +51,18 @@ struct ProxyCase {
     int result;
 };
 
-class EachProxy : public NetTest, public testing::WithParamInterface<ProxyCase> {};
+// A client beside a proxy that wants "user:s3cret" (kLogin in base64).
+class ProxyTest : public NetTest {
+  protected:
+    static constexpr char kLogin[] = "Basic dXNlcjpzM2NyZXQ=";
+    LocalHttpServer proxy{[](LocalHttpServer&, httplib::Server& s) { ServeAsProxy(s, kLogin); }};
+};
+
+class EachProxy : public ProxyTest, public testing::WithParamInterface<ProxyCase> {};
 }  // namespace
 
 TEST_P(EachProxy, UsesTheCredentialsAndNeverLogsThem) {
     const ProxyCase& c = GetParam();
-    // "user:s3cret" in base64
-    LocalHttpServer proxy(
-        [](LocalHttpServer&, httplib::Server& s) { ServeAsProxy(s, "Basic dXNlcjpzM2NyZXQ="); });
     ScopedEnv http("http_proxy", std::string("http://") + c.userInfo +
                                      "127.0.0.1:" + std::to_string(proxy.Port()));
     ScopedEnv no("no_proxy", "");
@@ -95,13 +99,11 @@ struct DesktopCase {
     int prompts;        // questions over two requests
     int challenges;     // requests the proxy answered with 407 (CONNECT with 400)
 };
-class DesktopProxy : public NetTest, public testing::WithParamInterface<DesktopCase> {};
+class DesktopProxy : public ProxyTest, public testing::WithParamInterface<DesktopCase> {};
 }  // namespace
 
 TEST_P(DesktopProxy, TakesTheFirstUsableAnswerItsLoginAndTheMethodNamed) {
     const DesktopCase& c = GetParam();
-    LocalHttpServer proxy(
-        [](LocalHttpServer&, httplib::Server& s) { ServeAsProxy(s, "Basic dXNlcjpzM2NyZXQ="); });
     const std::string address = "127.0.0.1:" + std::to_string(proxy.Port());
     int lookups = 0, prompts = 0;
     auto state = std::make_shared<CProxyState>([&](const std::string&, const std::atomic<int>&) {
@@ -132,7 +134,7 @@ TEST_P(DesktopProxy, TakesTheFirstUsableAnswerItsLoginAndTheMethodNamed) {
     EXPECT_EQ(prompts, c.prompts);
     int challenges = 0;
     for (const SeenRequest& seen : proxy.Requests())
-        challenges += seen.Header("Proxy-Authorization") != "Basic dXNlcjpzM2NyZXQ=";
+        challenges += seen.Header("Proxy-Authorization") != kLogin;
     EXPECT_EQ(challenges, c.challenges);
     const std::string log = FileExists(Path("log")) ? ReadFile(Path("log")) : "";
     EXPECT_EQ(log.find("s3cret"), std::string::npos) << log;
