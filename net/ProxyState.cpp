@@ -69,8 +69,11 @@ ProxyRoute CProxyState::AskResolver(const std::string& origin, const std::atomic
         if (!choice.answer || !TakeProxyLogin(lookup.answers[*choice.answer], login->credentials))
             login.reset();
     }
-    // A lookup cut short by a closing client is not the desktop's answer.
-    if (stop.load()) return route;
+    // A lookup cut short by a closing client is not the desktop's answer, nor worth a word.
+    if (stop.load()) {
+        notes.clear();
+        return route;
+    }
     std::lock_guard lock(m_mutex);
     // A login the person entered for this proxy stays.
     if (login) m_logins.emplace(route.proxy, std::move(login));
