@@ -25,10 +25,6 @@ unsigned long OneMethod(unsigned long available) {
 
 CProxyState::CProxyState(ProxyResolver resolver) : m_resolver(std::move(resolver)) {}
 
-std::shared_ptr<CProxyState> CProxyState::Desktop() {
-    return std::make_shared<CProxyState>(DesktopProxyResolver());
-}
-
 std::shared_ptr<CProxyState> CProxyState::PinnedDirect() {
     return std::make_shared<CProxyState>([](const std::string&, const std::atomic<int>&) {
         return ProxyLookup{{"direct://"}, {}};

@@ -30,12 +30,11 @@ struct ProxyRoute {
 
 class CProxyState {
   public:
+    // resolver: the desktop's (DesktopProxyResolver()), or a test's.
     explicit CProxyState(ProxyResolver resolver);
     CProxyState(const CProxyState&) = delete;
     CProxyState& operator=(const CProxyState&) = delete;
 
-    // The desktop's proxy settings (DesktopProxy.h).
-    static std::shared_ptr<CProxyState> Desktop();
     // Every address direct unless the environment names a proxy: the answer tests pin.
     static std::shared_ptr<CProxyState> PinnedDirect();
 

@@ -30,7 +30,7 @@ CDownloaderDlg::CDownloaderDlg(AppState app)
               env.proxy = m_proxy;
               return DownloadThread(host, env);
           },
-          CProxyState::Desktop()) {}
+          std::make_shared<CProxyState>(DesktopProxyResolver())) {}
 
 CDownloaderDlg::CDownloaderDlg(AppState app, WorkerProc worker, std::shared_ptr<CProxyState> proxy)
     : m_app(std::move(app)),
