@@ -59,14 +59,32 @@ RangeSettings RangeSettingsFor(const WorkerEnvironment& env, CWorkerHost& host) 
     return settings;
 }
 
+// The run's client keeps to the run's limits and proxies, and asks the window for a proxy's
+// login.
+void SetUpClient(CHttp& http, const WorkerEnvironment& env, CWorkerHost& host) {
+    http.SetTransferLimits(env.limits);
+    http.SetProxyState(env.proxy);
+    http.SetProxyLoginPrompt([&host](const std::string& proxyName, CProxyCredentials& login) {
+        return host.AskProxyLogin(proxyName, login);
+    });
+}
+
 // The installer to fetch: in a signed program only what a verified reply names; nothing (the
 // failure shown and logged) when the reply cannot be had or is refused.
 std::optional<UpdateInfo> AskForUpdate(CHttp& http, const std::string& url,
                                        const WorkerEnvironment& env, CWorkerHost& host) {
     CAppParams& params = env.app.params;
     if (!SignedMode(env.updateKeys)) {
-        const std::string reply = FetchUpdateReply(http, url);
+        NetResult failure;
+        const std::string reply = FetchUpdateReply(http, url, failure);
         TRACE("---------------------->%s,url=%s\n", reply.c_str(), url.c_str());
+        // The default address would go through the same proxy: the refusal is shown at once.
+        if (failure.Failure() == NetFailure::ProxyRefused) {
+            DiagLog(params.Get("Log").c_str(), "%s",
+                    ExchangeLogText(failure, "update reply").c_str());
+            if (env.app.quit.load() == 0) SendDownFail(host.GetSafeHwnd(), UserTextFor(failure));
+            return std::nullopt;
+        }
         return ParseUpdateInfo(reply, env.endpoints.defaultInstallerUrl);
     }
     const UpdateReplyExpectation expect{params.Get("Version"), params.Get("Channel"),
@@ -102,7 +120,7 @@ unsigned DownloadThread(CWorkerHost* param, const WorkerEnvironment& env) {
     const std::string url =
         UpdateInfoUrl(params.Get("Version"), params.Get("Channel"), env.endpoints.updateHost);
     CHttp http(env.app.appName, env.app.quit, params.Get("Log"));
-    http.SetTransferLimits(env.limits);
+    SetUpClient(http, env, *param);
     const WindowHandle hwnd = param->GetSafeHwnd();
     const std::optional<UpdateInfo> found = AskForUpdate(http, url, env, *param);
     if (!found) return 1;

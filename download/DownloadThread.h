@@ -10,6 +10,7 @@
 #include "download/UpdateKeys.h"
 #include "download/WorkerHost.h"
 #include "net/InternetSession.h"
+#include "net/ProxyState.h"
 #include "net/RangeSettings.h"
 #include "net/RetryPolicy.h"
 
@@ -31,6 +32,9 @@ struct WorkerEnvironment {
     // How a download splits into ranges (each range is tried again by retry); tests shorten
     // it.
     RangeSettings ranges = {};
+    // The run's proxies, shared with the window's other clients; none: the environment's proxy
+    // or direct, what tests pin.
+    std::shared_ptr<CProxyState> proxy = {};
 };
 
 // The thread procedure. 0 without a host or when the network check fails, 1 otherwise.

@@ -3,13 +3,16 @@
 #include "download/UpdateReplyLimits.h"
 #include "net/Http.h"
 
-std::string GetUrlText(CHttp& http, const std::string& url) {
+std::string GetUrlText(CHttp& http, const std::string& url, NetResult& failure) {
+    std::string text;
     // A reply longer than a signed one may be is no reply: never a prefix of it.
-    return http.SendHttpRequest(url, "GET", "", kMaxUpdateReplyBytes);
+    failure = http.FetchText(url, "GET", "", text, kMaxUpdateReplyBytes);
+    return text;
 }
 
-std::string FetchUpdateReply(CHttp& http, const std::string& url) {
-    std::string reply = GetUrlText(http, url);
-    if (reply.empty()) reply = GetUrlText(http, url);
+std::string FetchUpdateReply(CHttp& http, const std::string& url, NetResult& failure) {
+    std::string reply = GetUrlText(http, url, failure);
+    if (reply.empty() && failure.Failure() != NetFailure::ProxyRefused)
+        reply = GetUrlText(http, url, failure);
     return reply;
 }

@@ -2,8 +2,6 @@
 
 #include <string_view>
 
-#include "base/ResString.h"
-#include "base/StringTable.h"
 #include "download/UpdateSignatureHeader.h"
 #include "net/FailureText.h"
 #include "net/Http.h"
@@ -39,7 +37,7 @@ VerifiedUpdate FetchVerifiedUpdate(CHttp& http, const std::string& url,
     VerifiedUpdate outcome;
     // A body cut short by its limit is still judged: the checks refuse it as too large.
     if (!raw.result.Ok() && raw.result.Failure() != NetFailure::TooLarge) {
-        outcome.userText = LoadResString(IDS_TRANSFER_FAILED);
+        outcome.userText = UserTextFor(raw.result);
         outcome.logText = ExchangeLogText(raw.result, "update reply");
         return outcome;
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "download/WorkerEvents.h"
+#include "net/ProxyCredentials.h"
 
 // Message box style of the network failure: OK button, exclamation icon, brought forward.
 constexpr unsigned MB_OK_ICONEXCLAMATION_SETFOREGROUND = 0x00010030;
@@ -30,6 +31,11 @@ class CWorkerHost {
     virtual bool IsBehindPortal() { return false; }
     // A modal box with OK and Cancel; true for OK. Closing the window answers Cancel.
     virtual bool AskOkCancel(const std::string& text, const std::string& caption) = 0;
+    // A modal question for the login of the proxy named proxyName; true with what was entered
+    // in login. Closing the window answers as Cancel does. Without a window to ask, false.
+    virtual bool AskProxyLogin(const std::string& /*proxyName*/, CProxyCredentials& /*login*/) {
+        return false;
+    }
 
     // Runs on the worker: true when online; otherwise shows the failure box, sends the
     // failure text to the window and returns false.

@@ -8,6 +8,12 @@
 namespace {
 constexpr char kDownloadFunction[] = "CHttp::DownHttpFile";
 
+std::string ProxyRefusalText(const NetResult& failure) {
+    return "the proxy answered " + failure.Detail() +
+           (failure.Status() == 407 ? " (the proxy refused its credentials)"
+                                    : " (the proxy refused the tunnel)");
+}
+
 std::string FileInUseText(const std::string& destination) {
     return Format(LoadResString(IDS_FILE_IN_USE).c_str(), destination.c_str());
 }
@@ -29,10 +35,11 @@ Words WordsOf(const NetResult& failure, const std::string& destination) {
                     IDS_INSTALLER_NOT_FOUND};
         case NetFailure::Refused: {
             const long status = failure.Status();
-            return {url + ":server answered " + failure.Detail() +
-                        (status == 407 ? " (the proxy refused its credentials)" : ""),
+            return {url + ":server answered " + failure.Detail(),
                     status == 429 || status == 503 ? IDS_SERVER_BUSY : IDS_TRANSFER_FAILED};
         }
+        case NetFailure::ProxyRefused:
+            return {url + ":" + ProxyRefusalText(failure), IDS_PROXY_REFUSED};
         case NetFailure::DigestMismatch:
             return {url + ":sha256 mismatch"};
         case NetFailure::TooLarge:
@@ -49,7 +56,6 @@ Words WordsOf(const NetResult& failure, const std::string& destination) {
             return {FileInUseText(destination)};
         case NetFailure::KeepsChanging:
             return {url + ":the file changed under every try"};
-        // The one the user can mend alone: the words say how much room is needed.
         case NetFailure::NoSpace:
             return {{}, IDS_DISK_FULL};
         // Failures of the connection, and those told otherwise: the next try resumes.
@@ -96,6 +102,7 @@ std::string WebPageText(bool behindPortal) {
 
 std::string UserTextFor(const NetResult& failure, bool behindPortal) {
     const int text = WordsOf(failure, {}).userText;
+    // The one the user can mend alone: the words say how much room is needed.
     if (text == IDS_DISK_FULL)
         return Format(LoadResString(IDS_DISK_FULL).c_str(), failure.Detail().c_str());
     if (text == IDS_WEB_PAGE) return WebPageText(behindPortal);
@@ -109,5 +116,7 @@ std::string ExchangeLogText(const NetResult& failure, std::string_view what) {
         return name + ": the server answered " + failure.Detail();
     if (failure.Failure() == NetFailure::Insecure)
         return name + ": secure connection refused: " + failure.Detail();
+    if (failure.Failure() == NetFailure::ProxyRefused)
+        return name + ": " + ProxyRefusalText(failure);
     return name + ": not received: " + failure.Detail();
 }

@@ -42,6 +42,7 @@ void CHttp::InitSession() {
     std::lock_guard lock(m_cs);
     m_pSession = std::make_unique<CInternetSession>(m_agent, m_stopFlag, m_limits);
     m_pSession->SetCaFile(m_caFile);
+    m_pSession->Proxy().Use(m_proxyState, m_loginPrompt, m_logPath);
     m_bSessionOpen = 1;
 }
 

@@ -102,6 +102,12 @@ class CHttp {
     // Tests only: https servers are verified against the CA certificates in this file instead
     // of the system's store. Takes effect when the session is created.
     void SetCaFile(std::string path) { m_caFile = std::move(path); }
+    // The run's proxies (ProxyState.h), shared by its clients; without it only the
+    // environment's proxy is used, as libcurl finds it. Takes effect when the session is created.
+    void SetProxyState(std::shared_ptr<CProxyState> state) { m_proxyState = std::move(state); }
+    // Asks the person for a proxy's login on a 407, once a session; without it (the
+    // advertisement's client) a 407 fails at once. Takes effect when the session is created.
+    void SetProxyLoginPrompt(ProxyLoginPrompt prompt) { m_loginPrompt = std::move(prompt); }
 
   private:
     void InitSession();
@@ -136,4 +142,6 @@ class CHttp {
     RetrySettings m_retrySettings;
     CAddressHistory m_history;  // what this run learned of each address
     std::string m_caFile;
+    std::shared_ptr<CProxyState> m_proxyState;
+    ProxyLoginPrompt m_loginPrompt;
 };

@@ -15,6 +15,7 @@
 #include "net/CurlHandles.h"
 #include "net/HttpConnection.h"
 #include "net/NetResult.h"
+#include "net/ProxyState.h"
 #include "net/RateFloor.h"
 #include "platform/NewDescriptors.h"
 
@@ -99,6 +100,10 @@ class CHttpFile {
     static NetResult PerformAll(CInternetSession& session);
     NetResult WaitForNetwork();
     NetResult TransferError() const;
+    // Waits for the headers of the final response (SendRequest).
+    NetResult AwaitAnswer();
+    // The same request once more, from its start (with a login the person gave the proxy).
+    NetResult Restart();
 
     CInternetSession& m_session;
     HttpVerb m_verb;
@@ -114,6 +119,7 @@ class CHttpFile {
     bool m_paused = false;
     bool m_stopped = false;
     bool m_proxyAsked = false;  // a proxy has asked for credentials once
+    ProxyRoute m_route;         // the proxy this request goes through
     CRateFloor m_rateFloor;
     CNewDescriptors m_lookupDescriptors;  // a name lookup's, marked at the next progress call
     bool m_tooSlow = false;               // the rate floor ended the transfer

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "net/CurlHandles.h"
+#include "net/SessionProxy.h"
 
 class CHttpConnection;
 
@@ -48,11 +49,14 @@ class CInternetSession {
     // file of their own CA here instead (never the program: it has no setting for it).
     void SetCaFile(std::string path) { m_caFile = std::move(path); }
     const std::string& CaFile() const { return m_caFile; }
+    // Which proxy each request takes (SessionProxy.h).
+    CSessionProxy& Proxy() { return m_proxy; }
 
   private:
     std::string m_agent;
     const std::atomic<int>& m_stopFlag;
     CTransferLimits m_limits;
     std::string m_caFile;
+    CSessionProxy m_proxy;
     CurlMulti m_multi;
 };

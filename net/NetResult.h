@@ -36,6 +36,7 @@ enum class NetFailure {
     KeepsChanging,   // the file at this address changed under every try: it is given up
     Untrusted,       // an https server's certificate is not one the system trusts
     WebPage,         // the answer is a web page (a network's sign-in page), not the file
+    ProxyRefused,    // the proxy refused the tunnel or its login (Status(): its answer)
 };
 
 class [[nodiscard]] NetResult {

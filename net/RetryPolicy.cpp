@@ -23,6 +23,7 @@ FailureKind ClassifyFailure(const NetResult& failure) {
         case NetFailure::FileError:
         case NetFailure::MoveFailed:
         case NetFailure::NoSpace:
+        case NetFailure::ProxyRefused:  // every address goes through the same proxy
             return FailureKind::Final;
         // Faults of one address: another may well serve the signed file. The partial of wrong
         // bytes is gone, so the next one starts afresh.

@@ -10,10 +10,11 @@ CAdvertFetch::~CAdvertFetch() {
     if (m_thread.joinable()) m_thread.join();
 }
 
-void CAdvertFetch::Start(std::string url, std::string agent, Deliver deliver) {
+void CAdvertFetch::Start(std::string url, std::string agent, std::shared_ptr<CProxyState> proxy,
+                         Deliver deliver) {
     if (m_thread.joinable()) return;
     m_thread = std::thread([this, url = std::move(url), agent = std::move(agent),
-                            deliver = std::move(deliver)] {
+                            proxy = std::move(proxy), deliver = std::move(deliver)] {
         std::string answer;
         std::optional<std::string> unusedHeader;
         {
@@ -22,6 +23,7 @@ void CAdvertFetch::Start(std::string url, std::string agent, Deliver deliver) {
             http.SetTransferLimits({.connectTimeoutSeconds = kAdvertSeconds,
                                     .stallSeconds = kAdvertSeconds,
                                     .exchangeSeconds = kAdvertSeconds});
+            http.SetProxyState(proxy);
             if (!http.FetchRawText(url, kMaxAdvertBytes, "Content-Type", answer, unusedHeader).Ok())
                 return;
         }

@@ -5,8 +5,11 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
+
+#include "net/ProxyState.h"
 
 class CAdvertFetch {
   public:
@@ -19,9 +22,10 @@ class CAdvertFetch {
     CAdvertFetch(const CAdvertFetch&) = delete;
     CAdvertFetch& operator=(const CAdvertFetch&) = delete;
 
-    // Fetches url once (at most kMaxAdvertBytes, within kAdvertSeconds); agent names the
-    // program in the request.
-    void Start(std::string url, std::string agent, Deliver deliver);
+    // Fetches url once (at most kMaxAdvertBytes, within kAdvertSeconds) through the run's
+    // proxies, never asking for a login; agent names the program in the request.
+    void Start(std::string url, std::string agent, std::shared_ptr<CProxyState> proxy,
+               Deliver deliver);
     bool Started() const { return m_thread.joinable(); }
 
   private:

@@ -11,7 +11,9 @@
 #include "ui/AboutDlg.h"
 #include "ui/NoticeBox.h"
 #include "ui/PresentWindow.h"
+#include "ui/ProxyLoginBox.h"
 #include "ui/StartupTrace.h"
+#include "ui/WebProxyLogin.h"
 #include "ui/WindowShape.h"
 
 namespace {
@@ -22,12 +24,18 @@ constexpr unsigned SC_CLOSE = 0xF060;
 }  // namespace
 
 CDownloaderDlg::CDownloaderDlg(AppState app)
-    : CDownloaderDlg(app, [app](CWorkerHost* host) {
-          return DownloadThread(host, WorkerEnvironment{app, UpdateEndpoints{}});
-      }) {}
+    : CDownloaderDlg(
+          app,
+          [this, app](CWorkerHost* host) {
+              WorkerEnvironment env{app, UpdateEndpoints{}};
+              env.proxy = m_proxy;
+              return DownloadThread(host, env);
+          },
+          std::make_shared<CProxyState>(DesktopProxyResolver())) {}
 
-CDownloaderDlg::CDownloaderDlg(AppState app, WorkerProc worker)
+CDownloaderDlg::CDownloaderDlg(AppState app, WorkerProc worker, std::shared_ptr<CProxyState> proxy)
     : m_app(std::move(app)),
+      m_proxy(std::move(proxy)),
       m_workerProc(std::move(worker)),
       m_queue(CWorkerEventQueue::Create(
           nullptr, [this](const WorkerEvent& event) { return WindowProc(event); })),
@@ -91,6 +99,7 @@ void CDownloaderDlg::Create() {
         std::make_unique<CWebHost>(static_cast<CWebHostSite&>(*this), m_sandboxChoice.Result());
     HandleEarlyMessages();
     m_bridge->SetView(m_webHost->View());
+    AnswerWebLogins(m_webHost->View(), *m_proxy);
     m_titleBarDrag = std::make_unique<CTitleBarDrag>(GTK_WINDOW(m_window), m_webHost->Widget());
     gtk_container_add(GTK_CONTAINER(m_window), m_webHost->Widget());
     OnInitDialog();
@@ -174,7 +183,7 @@ void CDownloaderDlg::StartAdvert() {
     m_advert = std::make_unique<CAdvertFetch>();
     m_advert->Start(
         AdvertUrl(m_app.params.Get("Version"), m_app.params.Get("Channel"), callback, stamp),
-        m_app.appName, [this](const std::string& fragment) {
+        m_app.appName, m_proxy, [this](const std::string& fragment) {
             m_queue->Call([this, fragment] { InvokeScript("jsShowAd", {fragment}); });
         });
 }
@@ -233,6 +242,12 @@ bool CDownloaderDlg::AskOkCancel(const std::string& text, const std::string& cap
     bool ok = false;
     // A window that is gone answers at once, and as Cancel.
     m_queue->Call([&] { ok = AskOkCancelBox(m_window, text, caption); });
+    return ok;
+}
+
+bool CDownloaderDlg::AskProxyLogin(const std::string& proxyName, CProxyCredentials& login) {
+    bool ok = false;
+    m_queue->Call([&] { ok = AskProxyLoginBox(m_window, proxyName, login); });
     return ok;
 }
 

@@ -16,6 +16,7 @@
 #include "download/DownloadThread.h"
 #include "download/WorkerEvents.h"
 #include "download/WorkerHost.h"
+#include "net/ProxyState.h"
 #include "platform/NetworkWatch.h"
 #include "platform/PresentRequest.h"
 #include "platform/ShellOpen.h"
@@ -44,8 +45,10 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
 
     // A window whose workers download from the compiled-in hosts.
     explicit CDownloaderDlg(AppState app);
-    // A window whose workers run worker instead (tests).
-    CDownloaderDlg(AppState app, WorkerProc worker);
+    // A window whose workers run worker instead (tests); its own clients (the advertisement)
+    // and its web view's logins take their proxies from proxy, direct unless a test says.
+    CDownloaderDlg(AppState app, WorkerProc worker,
+                   std::shared_ptr<CProxyState> proxy = CProxyState::PinnedDirect());
     ~CDownloaderDlg() override;
     CDownloaderDlg(const CDownloaderDlg&) = delete;
     CDownloaderDlg& operator=(const CDownloaderDlg&) = delete;
@@ -82,6 +85,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     bool IsNetworkMetered() override;
     bool IsBehindPortal() override;
     bool AskOkCancel(const std::string& text, const std::string& caption) override;
+    bool AskProxyLogin(const std::string& proxyName, CProxyCredentials& login) override;
 
     GtkWidget* Widget() const { return m_window; }
     WebKitWebView* WebView() const { return m_webHost ? m_webHost->View() : nullptr; }
@@ -109,6 +113,8 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     LRESULT OnShowRetry(const ShowRetry& retry);
 
     AppState m_app;
+    // The run's proxies: the workers', the advertisement's and the web view's logins.
+    std::shared_ptr<CProxyState> m_proxy;
     WorkerProc m_workerProc;
     CIconSet m_icons;
     GtkWidget* m_window = nullptr;

@@ -171,13 +171,14 @@ http {{
 class Nginx:
     """nginx serving the installer and a fixed update-information document."""
 
-    def __init__(self, folder, installer, sha256, version="1.2.3", rate=None):
-        """rate: nginx's limit_rate for each request (e.g. "2m"), or none."""
+    def __init__(self, folder, installer, sha256, version="1.2.3", rate=None, url=None):
+        """rate: nginx's limit_rate for each request (e.g. "2m"), or none; url: the installer's
+        address the document names, when not nginx's own."""
         self.root = os.path.join(folder, "nginx")
         www = os.path.join(self.root, "www")
         os.makedirs(os.path.join(www, "download"))
         shutil.copyfile(installer, os.path.join(www, "download", "myvelmora_setup.exe"))
-        document = {"url": f"http://127.0.0.1:{PORT}/download/myvelmora_setup.exe",
+        document = {"url": url or f"http://127.0.0.1:{PORT}/download/myvelmora_setup.exe",
                     "version": version, "detail": f"http://127.0.0.1:{PORT}/", "sha256": sha256}
         with open(os.path.join(www, "updateinfo.json"), "w", encoding="utf-8") as out:
             json.dump(document, out)
@@ -213,3 +214,69 @@ class Nginx:
     def error_log(self):
         path = os.path.join(self.root, "error.log")
         return open(path, encoding="utf-8").read() if os.path.exists(path) else ""
+
+    def serve(self, name, text):
+        """Another file from the server's root."""
+        with open(os.path.join(self.root, "www", name), "w", encoding="utf-8") as out:
+            out.write(text)
+
+
+SQUID_CONF = """
+http_port 127.0.0.1:{port}
+pid_filename {root}/squid.pid
+cache_log {root}/cache.log
+logformat requests %rm %ru %>Hs %un %{{User-Agent}}>h
+access_log stdio:{root}/access.log requests
+cache deny all
+shutdown_lifetime 0 seconds
+visible_hostname downloader-test
+pinger_enable off
+"""
+
+
+class Squid:
+    """squid on a free port of 127.0.0.1 with a configuration of its own: Basic logins
+    (login: user and password) checked by basic_ncsa_auth, and CONNECT refused, when asked.
+    Started as root it runs as the user proxy, which owns its folder."""
+
+    def __init__(self, login=None, refuse_tunnels=False):
+        self.root = tempfile.mkdtemp(prefix="dl-e2e-squid-")
+        os.chmod(self.root, 0o755)
+        with socket.socket() as probe:
+            probe.bind(("127.0.0.1", 0))
+            self.port = probe.getsockname()[1]
+        rules = ["acl tunnel method CONNECT", "http_access deny tunnel"] if refuse_tunnels else []
+        if login:
+            hashed = subprocess.run(["openssl", "passwd", "-apr1", login[1]], check=True,
+                                    capture_output=True, text=True).stdout.strip()
+            with open(os.path.join(self.root, "passwd"), "w", encoding="utf-8") as out:
+                out.write(f"{login[0]}:{hashed}\n")
+            rules += [f"auth_param basic program /usr/lib/squid/basic_ncsa_auth {self.root}/passwd",
+                      "acl login proxy_auth REQUIRED", "http_access deny !login"]
+        conf = os.path.join(self.root, "squid.conf")
+        with open(conf, "w", encoding="utf-8") as out:
+            out.write(SQUID_CONF.format(port=self.port, root=self.root))
+            out.write("\n".join(rules + ["http_access allow all", ""]))
+        if os.geteuid() == 0:
+            shutil.chown(self.root, "proxy", "proxy")
+        self.process = subprocess.Popen(["squid", "-N", "-f", conf], stdout=subprocess.DEVNULL,
+                                        stderr=subprocess.DEVNULL)
+        self.address = f"127.0.0.1:{self.port}"
+        if not wait_until(lambda: port_open(self.port), 20, 0.1):
+            self.stop()
+            raise RuntimeError("squid did not start")
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            self.process.wait(15)
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def requests(self):
+        """[method, address, status, user, agent] of each request squid answered so far (the
+        start-up probe's connection, which carried none, left out)."""
+        path = os.path.join(self.root, "access.log")
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="utf-8") as source:
+            return [line.rstrip("\n").split(" ", 4) for line in source if line[0] != "-"]

@@ -43,7 +43,7 @@ class Sandbox:
         self.tmpdir_for_program = self.tmp
         # Whether the program talks to the accessibility bus (only a test that reads it asks).
         self.accessible = False
-        # Further variables for the program (a test's switches).
+        # Settings of the program's environment that a test chooses, given last.
         self.extra_env = {}
         opener = os.path.join(self.bin, "xdg-open")
         with open(opener, "w", encoding="utf-8") as out:
@@ -75,13 +75,26 @@ class Sandbox:
         env.pop("XDG_STATE_HOME", None)
         if not self.accessible:
             env["NO_AT_BRIDGE"] = "1"
-        for proxy in ("http_proxy", "HTTP_PROXY", "all_proxy", "ALL_PROXY"):
+        for proxy in ("http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                      "ALL_PROXY", "no_proxy", "NO_PROXY"):
             env.pop(proxy, None)
         # The page's sandbox is on unless a test turns it off.
         env.pop("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", None)
         env.pop("DOWNLOADER_TEST_END_SANDBOXED_PAGE", None)
+        # The desktop's proxy answers "direct", whatever this machine's settings say.
+        env["GSETTINGS_BACKEND"] = "memory"
+        env.pop("XDG_CURRENT_DESKTOP", None)
         env.update(self.extra_env)
         return env
+
+    def desktop_settings(self, keyfile):
+        """A GNOME desktop whose settings are keyfile's text (GSettings' keyfile backend in the
+        program's own configuration folder)."""
+        folder = os.path.join(self.home, ".config", "glib-2.0", "settings")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "keyfile"), "w", encoding="utf-8") as out:
+            out.write(keyfile)
+        self.extra_env.update(GSETTINGS_BACKEND="keyfile", XDG_CURRENT_DESKTOP="GNOME")
 
     # Where the program puts its files, given the folder it settles on.
     def installer_path(self, version, folder=None):

@@ -73,10 +73,10 @@ RangeAnswer Coded(RangeAnswer answer, const char* encoding) {
     return answer;
 }
 
-class EachAnswer : public testing::TestWithParam<AnswerCase> {};
+class EachRangeAnswer : public testing::TestWithParam<AnswerCase> {};
 }  // namespace
 
-TEST_P(EachAnswer, IsJudgedOnce) {
+TEST_P(EachRangeAnswer, IsJudgedOnce) {
     const AnswerCase& c = GetParam();
     const AnswerJudgement judged = JudgeAnswer(c.ask, c.answer, c.context);
     EXPECT_EQ(judged.verdict, c.verdict) << judged.reason;
@@ -87,7 +87,7 @@ TEST_P(EachAnswer, IsJudgedOnce) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Answers, EachAnswer,
+    Answers, EachRangeAnswer,
     testing::Values(
         AnswerCase{"the piece asked for", kPiece, Part("bytes 936-1999/5000", 1064), kLater,
                    V::Take, 2000},

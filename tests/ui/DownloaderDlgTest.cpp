@@ -375,6 +375,38 @@ TEST_F(DownloaderDlgTest, WorkerMessageBoxWaitsForTheUser) {
     worker.join();
 }
 
+// The proxy's login question says what it asks for, and answers nothing when its window goes
+// (GTK keeps a window manager's close from a window under a modal box; destroying it is what
+// the program's end does). Typing and answering it are the end-to-end tests'.
+TEST_F(DownloaderDlgTest, ProxyLoginQuestionGoesWithItsWindow) {
+    g_timeout_add(
+        50,
+        +[](gpointer main) -> gboolean {
+            GtkWidget* box = nullptr;
+            GList* windows = gtk_window_list_toplevels();
+            for (GList* item = windows; item; item = item->next)
+                if (GTK_IS_DIALOG(item->data) && gtk_widget_get_visible(GTK_WIDGET(item->data)))
+                    box = GTK_WIDGET(item->data);
+            g_list_free(windows);
+            if (!box) return G_SOURCE_CONTINUE;
+            EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(box)), "代理服务器需要登录");
+            // A grid lists its children last first.
+            EXPECT_EQ(LabelTexts(box),
+                      "密码：|用户名：|代理服务器 10.0.0.1:3128 需要用户名和密码：|取消|确定|");
+            gtk_entry_set_text(GTK_ENTRY(gtk_window_get_focus(GTK_WINDOW(box))), "user");
+            gtk_widget_destroy(GTK_WIDGET(main));
+            return G_SOURCE_REMOVE;
+        },
+        Dlg().Widget());
+    std::atomic<int> answered{-1};
+    CProxyCredentials login;
+    std::thread worker([&] { answered = Dlg().AskProxyLogin("10.0.0.1:3128", login); });
+    EXPECT_TRUE(window->WaitUntil([&] { return answered.load() >= 0; }));
+    worker.join();
+    EXPECT_EQ(answered.load(), 0);
+    EXPECT_STREQ(login.User(), "");
+}
+
 TEST_F(DownloaderDlgTest, ContextMenuEndsWithTheAboutEntry) {
     struct Seen {
         bool shown = false;
