@@ -123,6 +123,7 @@ class CDownloaderDlg : public CWorkerHost, private CWebHostSite {
     // The worker at work (0: none), so that a Retry while one still runs starts no second one.
     // Only the window thread reads or writes it.
     std::uint64_t m_busyWorker = 0;
+    bool m_retryNoticeShown = false;  // the progress line may hold a retry notice
     std::uint64_t m_lastWorker = 0;
     int m_result = IDCANCEL;
     WindowHandle m_queue;

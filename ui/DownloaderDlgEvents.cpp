@@ -1,5 +1,6 @@
 // The download window's handlers of the worker events.
 
+#include <utility>
 #include <variant>
 
 #include "base/ResString.h"
@@ -72,12 +73,13 @@ LRESULT CDownloaderDlg::OnShowDownFail(const ShowDownFail& failure) {
     // worker has quite returned.
     m_busyWorker = 0;
     // No retry notice from before stays under the failure's words.
-    InvokeScript("jsClearRetry", {});
+    if (std::exchange(m_retryNoticeShown, false)) InvokeScript("jsClearRetry", {});
     InvokeScript("jsShowDownFail", {failure.text});
     return 1;
 }
 
 LRESULT CDownloaderDlg::OnShowRetry(const ShowRetry& retry) {
+    m_retryNoticeShown = true;
     InvokeScript("jsShowRetry", {retry.text});
     return 1;
 }

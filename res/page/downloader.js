@@ -115,9 +115,12 @@ function jsShowRetry(str) {
     $("#speed").text("，" + str);
 }
 
-// The failure view follows: the retry notice before it no longer holds.
+// The failure view follows: a retry notice before it no longer holds (a speed figure does).
 function jsClearRetry() {
-    $("#speed").text("");
+    var line = $("#speed");
+    if (line.text().charAt(0) === "，") {
+        line.text("");
+    }
 }
 
 function jsUpdateSpeed(speed) {

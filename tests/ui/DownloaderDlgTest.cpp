@@ -83,6 +83,9 @@ TEST_F(DownloaderDlgTest, ARetryIsAnnouncedInTheProgressLineAsText) {
     EXPECT_EQ(Text(".download_info"), "/1.00M，连接中断，3 秒后重试（第 2/5 次）<b>");
     EXPECT_TRUE(Shown("download_details"));
     EXPECT_FALSE(Shown("retry"));
+    // The tries are spent: the failure view keeps no notice of a retry that will not come.
+    window->PostAndSettle(ShowDownFail{"下载失败，请检查网络后点击重试！"});
+    EXPECT_EQ(Text(".download_info"), "/1.00M");
 }
 
 TEST_F(DownloaderDlgTest, ProgressBarRunsFromEmptyToTheFullTrack) {
