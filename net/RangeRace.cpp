@@ -32,8 +32,7 @@ void CRangedTransfer::StartPace(CRange& range) {
     range.lastRate = -1;
 }
 
-void CRangedTransfer::NotePace(CRange& range) {
-    const auto now = CRange::Clock::now();
+void CRangedTransfer::NotePace(CRange& range, CRange::Clock::time_point now) {
     if (now - range.rateMark < kPaceWindow) return;
     range.lastRate = RecentRate(range, now);
     range.rateMark = now;

@@ -77,15 +77,18 @@ void CRangedTransfer::Took(CRange& range, std::size_t got) {
     range.held += got;
     const std::size_t fresh = range.racing >= 0 ? RacedBytes(range, got) : got;
     if (fresh == 0) return;
+    // One reading of the clock a block, for the speed, the range's pace and its floor.
+    const auto now = CRange::Clock::now();
     range.kept += fresh;
-    NotePace(range);
+    NotePace(range, now);
     m_present += fresh;
     m_received += fresh;
     if (ITransferSink* sink = m_parts.job.sink) {
         sink->OnBlockWritten(m_present, m_parts.reportedSize);
-        if (auto speed = m_clock.AverageKiBPerSecond(m_received)) sink->OnAverageSpeed(*speed);
+        if (auto speed = m_clock.AverageKiBPerSecond(m_received, now))
+            sink->OnAverageSpeed(*speed);
     }
-    if (range.floor && range.floor->Below(range.kept)) {
+    if (range.floor && range.floor->Below(range.kept, now)) {
         const CTransferLimits& limits = m_parts.context.session.Limits();
         Fail(range, NetResult::Fail(NetFailure::Stalled,
                                     "less than " + std::to_string(limits.minBytesPerSecond) +

@@ -144,7 +144,7 @@ class CRangedTransfer {
     bool StartRace(CRange& idle);
     std::optional<int> SlowestToRace() const;
     static double RecentRate(const CRange& range, CRange::Clock::time_point now);
-    static void NotePace(CRange& range);
+    static void NotePace(CRange& range, CRange::Clock::time_point now);
     static void StartPace(CRange& range);
     std::size_t RacedBytes(CRange& racer, std::size_t got);
     void Overtake(CRange& racer);
