@@ -76,11 +76,18 @@ ProxyChoice ChooseProxy(const std::vector<std::string>& answers) {
 }
 
 std::string RedactedProxy(const std::string& address) {
+    // Built by appending: GCC 12 warns falsely (-Wrestrict) on "'" + temporary at -O2.
+    std::string shown = "'";
     CurlUrl url = Parse(address);
-    if (!url) return "'" + address.substr(0, address.find_first_of(":@")) + ":...'";
-    curl_url_set(url.get(), CURLUPART_USER, nullptr, 0);
-    curl_url_set(url.get(), CURLUPART_PASSWORD, nullptr, 0);
-    return "'" + Part(url.get(), CURLUPART_URL) + "'";
+    if (url) {
+        curl_url_set(url.get(), CURLUPART_USER, nullptr, 0);
+        curl_url_set(url.get(), CURLUPART_PASSWORD, nullptr, 0);
+        shown.append(Part(url.get(), CURLUPART_URL));
+    } else {
+        shown.append(address, 0, address.find_first_of(":@")).append(":...");
+    }
+    shown.push_back('\'');
+    return shown;
 }
 
 bool TakeProxyLogin(const std::string& address, CProxyCredentials& login) {
