@@ -85,8 +85,7 @@ void CRangedTransfer::Took(CRange& range, std::size_t got) {
     m_received += fresh;
     if (ITransferSink* sink = m_parts.job.sink) {
         sink->OnBlockWritten(m_present, m_parts.reportedSize);
-        if (auto speed = m_clock.AverageKiBPerSecond(m_received, now))
-            sink->OnAverageSpeed(*speed);
+        if (auto speed = m_clock.AverageKiBPerSecond(m_received, now)) sink->OnAverageSpeed(*speed);
     }
     if (range.floor && range.floor->Below(range.kept, now)) {
         const CTransferLimits& limits = m_parts.context.session.Limits();
