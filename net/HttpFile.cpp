@@ -76,9 +76,10 @@ CHttpFile::CHttpFile(CInternetSession& session, HttpVerb verb, std::string url, 
     // Certificates are verified (libcurl's default) against the system's store.
     const bool secure = g_ascii_strncasecmp(url.c_str(), "https:", 6) == 0;
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, secure ? "https" : "http,https");
-    if (!session.CaFile().empty()) curl_easy_setopt(easy, CURLOPT_CAINFO, session.CaFile().c_str());
-    if (!session.CaFile().empty())
+    if (!session.CaFile().empty()) {
+        curl_easy_setopt(easy, CURLOPT_CAINFO, session.CaFile().c_str());
         curl_easy_setopt(easy, CURLOPT_PROXY_CAINFO, session.CaFile().c_str());
+    }
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_USERAGENT, session.Agent().c_str());
@@ -259,20 +260,7 @@ NetResult CHttpFile::Read(void* buffer, std::size_t size, std::size_t& got) {
     return result;
 }
 
-NetResult CHttpFile::ReadExactly(std::size_t size, std::string& bytes) {
-    bytes.assign(size, '\0');
-    std::size_t got = 0;
-    while (got < size) {
-        std::size_t n = 0;
-        NetResult read = Read(bytes.data() + got, size - got, n);
-        got += n;
-        if (!read.Ok()) return read;
-        if (n == 0) return NetResult::Fail(NetFailure::Incomplete, "answer ended early");
-    }
-    return {};
-}
-
-NetResult CHttpFile::Peek(std::size_t size, std::string& bytes) {
+NetResult CHttpFile::ReadUpTo(std::size_t size, std::string& bytes) {
     bytes.assign(size, '\0');
     std::size_t got = 0;
     NetResult read;
@@ -283,6 +271,17 @@ NetResult CHttpFile::Peek(std::size_t size, std::string& bytes) {
         if (n == 0) break;
     }
     bytes.resize(got);
+    return read;
+}
+
+NetResult CHttpFile::ReadExactly(std::size_t size, std::string& bytes) {
+    if (NetResult read = ReadUpTo(size, bytes); !read.Ok()) return read;
+    if (bytes.size() < size) return NetResult::Fail(NetFailure::Incomplete, "answer ended early");
+    return {};
+}
+
+NetResult CHttpFile::Peek(std::size_t size, std::string& bytes) {
+    NetResult read = ReadUpTo(size, bytes);
     // Back in front of what is kept aside, in their order.
     m_spare.erase(m_spare.begin(), m_spare.begin() + static_cast<std::ptrdiff_t>(m_spareAt));
     m_spare.insert(m_spare.begin(), bytes.begin(), bytes.end());

@@ -87,6 +87,8 @@ class CHttpFile {
     void Close();
 
   private:
+    // Reads up to size body bytes into bytes, fewer only where the body ends or fails.
+    NetResult ReadUpTo(std::size_t size, std::string& bytes);
     static std::size_t OnWrite(char* data, std::size_t one, std::size_t count, void* self);
     static std::size_t OnHeader(char* data, std::size_t one, std::size_t count, void* self);
     static int OnProgress(void* self, curl_off_t, curl_off_t received, curl_off_t, curl_off_t);
